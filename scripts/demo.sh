@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds all three builds and runs the
+# demo on the embedded samples, printing what a user would have seen.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh host win32 win64
+bash scripts/wine-prefix.sh "$PWD/build/win64/wineprefix"
+for part in scripts/demo/*.sh; do
+  [ -f "$part" ] || continue
+  echo
+  bash "$part"
+done
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
