@@ -30,3 +30,14 @@ function(kit_add_gtest name)
                      -q $<TARGET_FILE:${name}>)
   endif()
 endfunction()
+
+# kit_add_gtest_folder(PREFIX LIBS ...): every *_test.cpp of the calling
+# folder becomes its own test program PREFIX_<file>.
+function(kit_add_gtest_folder prefix)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(src ${sources})
+    get_filename_component(stem ${src} NAME_WE)
+    kit_add_gtest(${prefix}_${stem} SOURCES ${src} LIBS ${ARG_LIBS})
+  endforeach()
+endfunction()

@@ -1,0 +1,70 @@
+// INIStream: the in-memory image of one INI file.
+#ifndef INI_INISTREAM_H
+#define INI_INISTREAM_H
+
+#include <stdint.h>
+#include <stdio.h>
+#include "foundation/container.h"
+#include "ini/model.h"
+
+struct INIReadRequest;
+struct INIWriteRequest;
+
+// The stream owns its sections (sectionList), each section its items and
+// nested stream. sectionIndex is a non-owning copy of sectionList, filled only
+// at the end of a read-only load of more than 8 sections. sectionStack holds
+// Istr copies of saved currentSection names. A stream of depth 0 is loaded
+// completely by its constructor; an editable one rewrites fileName when it is
+// destroyed, a read-only one never writes.
+class INIStream {
+public:
+    unsigned char depth;       // 0 for a stream on a file; parent's + 1 when nested
+    SContainer sectionStack;   // Istr, flags 0, delta 2
+    SContainer sectionList;    // SectionItem, flags 0, delta 16
+    SContainer sectionIndex;   // SectionItem, SC_NODELETE, delta 16
+    unsigned char opened;      // the file was opened and buffered
+    unsigned char readOnly;    // 1 read-only, 0 editable
+    int32_t numberFormat;      // 1 decimal, 2 hexadecimal
+    char fileName[260];        // empty when the path given did not fit
+    char currentSection[256];  // unencoded; "Undefined" after every load
+
+    // Lines an editable depth-0 stream keeps although they are not in the
+    // model (Istr, owned): those before the first section header, written
+    // first, and those from a point where the load stopped early, written last.
+    SContainer leadingLines;
+    SContainer trailingLines;
+
+    INIStream(const char* fileName, unsigned char readOnly);
+    INIStream(INIStream* parent, FILE* file);
+    ~INIStream();
+
+    // Loading.
+    void Read(FILE* file);
+    void ParseLines(FILE* file);
+    static char* ReadLine(FILE* file, int n, char* buffer);
+    static char* StringEnd(char* text);
+    void ResolveReferences();
+
+    // Typed access and maintenance by name.
+    INIStream& Get(const INIReadRequest& request);
+    INIStream& Put(const INIWriteRequest& request);
+    void ReadText(const char* key, const char* defaultText, char* destination, int size);
+    void StoreText(const char* key, const char* text);
+    void StoreNumber(const INIWriteRequest& request);
+    void PushSection();
+    void PopSection();
+    SectionItem* CurrentSection();
+    void DeleteSection(const char* name);
+    void DeleteSections(const char* prefix);
+    void DeleteItem(const char* key);
+
+    // Writing back.
+    void WriteBack();
+    void Print(FILE* file);
+
+private:
+    INIStream(const INIStream&) = delete;
+    INIStream& operator=(const INIStream&) = delete;
+};
+
+#endif
