@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # build.sh [host|asan|win32|win64|all]: configures and builds the named builds
-# under build/. Used by demo.sh and test.sh.
+# under build/ (or $KIT_BUILD_ROOT). Used by demo.sh and test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${KIT_JOBS:-$(nproc)}
+ROOT=${KIT_BUILD_ROOT:-build}   # where the build folders go
 
 configure_and_build() {
   local name="$1"; shift
-  cmake -S . -B "build/$name" -G Ninja "$@" >/dev/null
-  cmake --build "build/$name" -j "$JOBS"
+  cmake -S . -B "$ROOT/$name" -G Ninja "$@" >/dev/null
+  cmake --build "$ROOT/$name" -j "$JOBS"
 }
 
 build_one() {

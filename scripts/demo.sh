@@ -4,8 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+export KIT_BUILD_ROOT=${KIT_BUILD_ROOT:-build}
 bash scripts/build.sh host win32 win64
-bash scripts/wine-prefix.sh "$PWD/build/win64/wineprefix"
+bash scripts/wine-prefix.sh "$(realpath -m "$KIT_BUILD_ROOT")/win64/wineprefix"
 for part in scripts/demo/*.sh; do
   [ -f "$part" ] || continue
   echo

@@ -5,16 +5,17 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
+ROOT=${KIT_BUILD_ROOT:-build}
 bash scripts/build.sh all || { echo "build failed"; exit 1; }
 
-bash scripts/wine-prefix.sh "$PWD/build/win64/wineprefix"
+bash scripts/wine-prefix.sh "$(realpath -m "$ROOT")/win64/wineprefix"
 
 passed=0; failed=0
 run_suite() {
   local name="$1" jobs="$2"
   echo "=== tests: $name ==="
-  local log="build/$name/ctest.log"
-  (cd "build/$name" && ctest --output-on-failure -j "$jobs" --timeout 900) 2>&1 | tee "$log"
+  local log="$ROOT/$name/ctest.log"
+  (cd "$ROOT/$name" && ctest --output-on-failure -j "$jobs" --timeout 900) 2>&1 | tee "$log"
   local total fails
   total=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2/p' "$log" | tail -1)
   fails=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -1)
