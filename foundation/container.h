@@ -55,7 +55,19 @@ public:
     uint32_t Count() const { return count; }
     BaseObject* At(uint32_t i) const { return items[i]; }
     BaseObject* Last() const;
-    int Add(BaseObject* element);
+    // Appends. The common case (room left, no uniqueness check) is inline;
+    // growth and the SC_UNIQUE check go through AddSlow.
+    // Result 1: stored, or refused as a duplicate under SC_UNIQUE. Result 0:
+    // the slot limit (0x3FFFFC00) or no memory for a larger array; the
+    // container is then unchanged and the element stays the caller's.
+    int Add(BaseObject* element) {
+        if (count == limit || (flags & SC_UNIQUE) != 0) {
+            return AddSlow(element);
+        }
+        items[count++] = element;
+        isSorted = 0;
+        return 1;
+    }
     int InsertAt(uint32_t index, BaseObject* element);
     BaseObject* RemoveAt(uint32_t index);
     BaseObject* RemoveLast();
@@ -71,6 +83,11 @@ public:
     void SetOwner(bool owner);
 
 private:
+    int AddSlow(BaseObject* element);
+    int Grow();
+    void Shrink();
+    void ReleaseArray();
+
     SContainer(const SContainer&) = delete;
     SContainer& operator=(const SContainer&) = delete;
 };

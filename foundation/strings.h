@@ -13,7 +13,9 @@
 // the block is then kept, not released.
 class str {
 public:
-    char* data;    // the block; null only after Assign(null)
+    char* data;    // the block; null after Assign(null), or when no block
+                   // could be had (a negative length or the heap refused;
+                   // size is then 0); a str without a block must not be used
     int32_t size;  // block size in bytes, guard included
 
     explicit str(int32_t length);
@@ -32,7 +34,9 @@ private:
 // byte comparison of the texts.
 class Istr : public BaseObject {
 public:
-    char* text;  // owned block of exactly strlen + 1 bytes
+    char* text;  // owned block of exactly strlen + 1 bytes; null when the
+                 // heap refused it (such an Istr equals only another without
+                 // text and sorts before every text)
 
     explicit Istr(const char* text);
     Istr(const Istr& other);
@@ -54,7 +58,7 @@ public:
 };
 
 // A new block of exactly strlen(text) + 1 bytes holding a copy of text
-// (released by the caller with delete[]).
+// (released by the caller with delete[]); null when the heap refuses it.
 char* DupString(const char* text);
 // Copies first into dest, appends second; dest must hold both. Returns dest.
 char* ConcatStrings(char* dest, const char* first, const char* second);
@@ -73,6 +77,8 @@ public:
     TokenContainer(uint32_t flags, uint32_t mode, const char* delimiters, const char* text);
 
 private:
+    void SplitPlain(uint32_t mode, const char* delimiters, const char* text);
+    void SplitQuoted(uint32_t mode, const char* delimiters, const char* text);
     void AddToken(const char* start, size_t length);
 };
 

@@ -63,6 +63,28 @@ public:
     void Print(FILE* file);
 
 private:
+    // ---- Reader state (loading only) ----
+    // What one load shares between the stream of depth 0, the nested streams
+    // it constructs and the include files it follows: the line handed from
+    // one stream to another (so the file never has to be moved back), and
+    // the include files open at the moment. Defined in the reader; `load`
+    // points at it during a load and is null otherwise.
+    struct LoadState;
+    LoadState* load;
+
+    void FinishLoad(uint32_t firstNewSection);
+    void ContinueLoad(FILE* file);
+    int NextLine(FILE* file, char* buffer, bool* ended);
+    void SetPending(FILE* file, const char* line, int length, bool ended);
+    void OpenNested(FILE* file, const char* line, int length, bool ended);
+    void TakeHeader(char* p, int k, char* end);
+    void TakeItem(FILE* file, char* buffer, char* p, char* equals, int length);
+    void KeepLine(const char* line, const char* p, int length, bool ended, bool join);
+    void KeepRestOfFile(FILE* file, char* buffer, bool ended);
+    bool FollowInclude(const char* argument, size_t length);
+    void ResolveFrom(uint32_t firstSection);
+    // ---- end of reader state ----
+
     INIStream(const INIStream&) = delete;
     INIStream& operator=(const INIStream&) = delete;
 };

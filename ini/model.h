@@ -29,14 +29,23 @@ public:
     unsigned char hasLongName;
 
     INIItem(const char* name, const char* value);
+    // The same with the lengths already known, so the reader measures each
+    // text once. The texts need not be terminated at those lengths; a null
+    // value gives an item without value (valueLength is then ignored).
+    INIItem(const char* name, size_t nameLength, const char* value, size_t valueLength);
     ~INIItem() override;
 
     // Copies value without releasing what the slot held (constructor only).
+    // When the heap refuses the block of a long value the item is left
+    // without value.
     void StoreValue(const char* value);
+    void StoreValue(const char* value, size_t length);
     // Replaces the value; the caller's text is copied, never kept.
     void SetValue(const char* value);
     // The value text or null. Valid until the next SetValue or destruction.
     const char* GetValue() const { return isShort ? value.text : value.pointer; }
+    // The name, never null (empty when the heap refused a long name's copy).
+    // Valid for the item's life.
     const char* Name() const;
 
     int IsEqual(const BaseObject* other) const override;
@@ -63,7 +72,8 @@ public:
     explicit SectionItem(const char* name);
     ~SectionItem() override;
 
-    // The encoded name. Valid for the section's life.
+    // The encoded name, never null (empty when the heap refused a long
+    // name's copy). Valid for the section's life.
     const char* Name() const;
 
     int IsEqual(const BaseObject* other) const override;

@@ -25,6 +25,10 @@ bool KeyExists(HKEY root, const std::string& path);
 bool KeyIsVolatile(HKEY root, const std::string& path);
 // Number of registry handles currently open.
 size_t OpenRegistryHandles();
+// Forgets the in-memory registry as the end of a process does (volatile keys
+// vanish); the next registry call loads KIT_REGISTRY again, as the first
+// registry call of a new process does. Open handles stay counted.
+void RestartRegistry();
 
 struct ShownBox {
     std::string function;  // "MessageBoxA" or "MessageBoxExA"
@@ -44,8 +48,10 @@ struct StartedProcess {
     bool inheritHandles;
     DWORD creationFlags;
     bool hasEnvironment;
-    STARTUPINFOA startup;  // copied as passed
+    STARTUPINFOA startup;  // copied as passed (zero when none was passed)
+    bool succeeded;        // whether CreateProcessA returned non-zero
 };
+// Every CreateProcessA call in order, also the failed ones.
 const std::vector<StartedProcess>& StartedProcesses();
 
 // When on, CreateProcessA records the call and starts nothing; the handle it
@@ -57,7 +63,10 @@ const std::vector<DWORD>& WaitTimeouts();
 const std::vector<DWORD>& SleepCalls();
 
 // The next `count` calls of the named function (e.g. "RegOpenKeyExA",
-// "CreateProcessA", "GlobalAlloc", "GetVersionExA") fail with `error`.
+// "CreateProcessA", "GlobalAlloc", "GetVersionExA") fail with `error`: the
+// registry functions return it, the others return their failure value and
+// leave it as the last error. A negative count fails every call until the
+// next Reset; 0 disarms. An unknown name is reported on stderr.
 void FailCall(const std::string& function, DWORD error, int count = 1);
 
 void SetModuleFileName(const std::string& path);

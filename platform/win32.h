@@ -82,6 +82,14 @@ typedef HINSTANCE HMODULE;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MORE_DATA 234L
+#define ERROR_NOT_SAME_DEVICE 17L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_NOT_LOCKED 158L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_DIRECTORY 267L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_CHILD_MUST_BE_VOLATILE 1021L
 
 // Message boxes.
 #define MB_OK 0x00000000L
@@ -97,9 +105,11 @@ typedef HINSTANCE HMODULE;
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_TIMEOUT 258L
 #define WAIT_FAILED 0xFFFFFFFF
+#define STILL_ACTIVE 259
 
 // Global memory.
 #define GMEM_FIXED 0x0000
+#define GMEM_ZEROINIT 0x0040
 #define GMEM_DDESHARE 0x2000
 
 // System information.
@@ -196,8 +206,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 int WINAPI MessageBoxExA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType, WORD wLanguageId);
 
-// The program's entry, called by the host layer's main() with the command
-// line after the program name (Windows quoting rules applied to argv).
+// The program's entry, called by the host layer's main() (target kit_winmain)
+// with the command line after the program name: argv[1..] joined by blanks,
+// each argument quoted by Windows' rules where needed, so that splitting it
+// again by those rules gives back the same arguments. On the host WinMain is
+// a plain C++ function (C++ linkage, no extern "C"); define it exactly with
+// this signature.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
 #endif  // _WIN32

@@ -1,0 +1,160 @@
+// Writing an INIStream back into its file.
+//
+// WriteBack never writes into the file itself: the text goes to a temporary
+// file beside it, which replaces the file only when every write and the close
+// succeeded (platform/file_replace.h). Any failure, including a file that
+// cannot be written at all, is reported as ReportMessage("me", 5230, fileName)
+// and leaves the file as it was.
+//
+// Print writes, per section: an empty line when the last line written by this
+// stream was a name=value line, the header with depth + 1 brackets on each
+// side, one line per item (name=value, or the kept text of a non-item line),
+// then the nested block, itself preceded by an empty line after a name=value
+// line. The depth-0 stream writes its kept leading lines first and its kept
+// trailing lines last. Names and values go out unchanged.
+#include <new>
+#include <string.h>
+
+#include "foundation/diagnostics.h"
+#include "foundation/strings.h"
+#include "ini/inistream.h"
+#include "platform/file_replace.h"
+
+namespace {
+
+const int kWriteBackError = 5230;
+const size_t kBufferSize = 16384;
+
+// Collects the output in one buffer and hands it to the file in large
+// pieces, so that a line costs a few memcpy calls and no formatting.
+class OutputSink {
+public:
+    explicit OutputSink(FILE* file_) : file(file_), used(0) {}
+    ~OutputSink() { Flush(); }
+
+    void Put(const char* text, size_t length) {
+        if (length > kBufferSize - used) {
+            Flush();
+            if (length >= kBufferSize) {
+                fwrite(text, 1, length, file);
+                return;
+            }
+        }
+        memcpy(buffer + used, text, length);
+        used += length;
+    }
+    void Put(const char* text) { Put(text, strlen(text)); }
+    void Put(char c) {
+        if (used == kBufferSize) {
+            Flush();
+        }
+        buffer[used++] = c;
+    }
+    void Repeat(char c, unsigned count) {
+        while (count-- != 0) {
+            Put(c);
+        }
+    }
+    void Flush() {
+        if (used != 0) {
+            fwrite(buffer, 1, used, file);
+            used = 0;
+        }
+    }
+
+private:
+    FILE* file;
+    size_t used;
+    char buffer[kBufferSize];
+
+    OutputSink(const OutputSink&) = delete;
+    OutputSink& operator=(const OutputSink&) = delete;
+};
+
+// Each kept line's text and a line end.
+void PrintLines(const SContainer& lines, OutputSink& out) {
+    for (uint32_t i = 0; i < lines.count; ++i) {
+        const Istr* line = static_cast<const Istr*>(lines.items[i]);
+        if (line != nullptr && line->text != nullptr) {
+            out.Put(line->text);
+        }
+        out.Put('\n');
+    }
+}
+
+// The items of one section; returns whether the last line was name=value
+// (`afterItem` when the section has no items).
+bool PrintItems(const SectionItem& section, OutputSink& out, bool afterItem) {
+    for (uint32_t i = 0; i < section.itemList.Count(); ++i) {
+        const INIItem* item = section.itemList.At(i);
+        const char* name = item->Name();
+        const char* value = item->GetValue();
+        if (name[0] != 0) {
+            out.Put(name);
+            out.Put('=');
+            afterItem = true;
+        } else {
+            afterItem = false;
+        }
+        if (value != nullptr) {
+            out.Put(value);
+        }
+        out.Put('\n');
+    }
+    return afterItem;
+}
+
+void PrintSections(const INIStream& stream, OutputSink& out) {
+    bool afterItem = false;
+    unsigned brackets = unsigned(stream.depth) + 1;
+    for (uint32_t i = 0; i < stream.sectionList.count; ++i) {
+        const SectionItem* section = static_cast<const SectionItem*>(stream.sectionList.items[i]);
+        if (afterItem) {
+            out.Put('\n');
+        }
+        out.Repeat('[', brackets);
+        out.Put(section->Name());
+        out.Repeat(']', brackets);
+        out.Put('\n');
+        afterItem = PrintItems(*section, out, afterItem);
+        if (section->nestedStream != nullptr) {
+            if (afterItem) {
+                out.Put('\n');
+            }
+            PrintSections(*section->nestedStream, out);
+            afterItem = false;
+        }
+    }
+}
+
+}  // namespace
+
+void INIStream::Print(FILE* file) {
+    if (file == nullptr) {
+        return;
+    }
+    OutputSink* out = new (std::nothrow) OutputSink(file);
+    if (out == nullptr) {
+        return;
+    }
+    PrintLines(leadingLines, *out);
+    PrintSections(*this, *out);
+    PrintLines(trailingLines, *out);
+    delete out;  // flushes
+}
+
+void INIStream::WriteBack() {
+    if (readOnly) {
+        return;
+    }
+    FileReplacement replacement;
+    if (!BeginFileReplacement(&replacement, fileName)) {
+        ReportMessage("me", kWriteBackError, fileName);
+        return;
+    }
+    setvbuf(replacement.file, nullptr, _IOFBF, kBufferSize);
+    Print(replacement.file);
+    if (!CommitFileReplacement(&replacement)) {
+        ReportMessage("me", kWriteBackError, fileName);
+    }
+}
