@@ -211,12 +211,15 @@ int SContainer::DeleteAt(uint32_t index) {
 }
 
 int32_t SContainer::IndexOf(const BaseObject* key) {
-    if (key == nullptr || count == 0) {
+    if (key == nullptr) {
         return -1;
     }
     if ((flags & SC_SORTED) != 0) {
         if (!isSorted) {
             Sort();
+        }
+        if (count == 0) {
+            return -1;  // bsearch is not given a null array
         }
         void* found = bsearch(&key, items, count, sizeof(BaseObject*), compare);
         if (found == nullptr) {

@@ -38,6 +38,9 @@ int CompareObjects(const void* a, const void* b);
 // otherwise on the C heap (items null while limit is 0). Slots may be null.
 // Growth and shrink go by delta slots, one reallocation per step. Lookups on
 // an SC_SORTED container may reorder the slots. Never copied.
+// When the heap or global memory refuses a block, growth fails (Add and
+// InsertAt give 0, nothing changes) and a shrink keeps the larger array,
+// retrying at the next removal; null slots compare below every element.
 class SContainer {
 public:
     uint32_t count;         // slots in use

@@ -19,7 +19,7 @@ const int kOpenFailed = 5229;  // ReportError number for a file that cannot be o
 // A block of `bytes` bytes, or null when that is not a valid signed 32-bit
 // size or the heap cannot supply it.
 char* NewBlock(int64_t bytes) {
-    if (bytes <= 0 || bytes > INT32_MAX) {
+    if (bytes < 0 || bytes > INT32_MAX) {
         return nullptr;
     }
     return new (std::nothrow) char[size_t(bytes)];
@@ -42,7 +42,7 @@ char* NewTextBlock(const char* text, int32_t* size) {
 }  // namespace
 
 // A negative length, like a failed allocation, leaves the str without a block.
-str::str(int32_t length) : data(NewBlock(int64_t(length) + 1)), size(0) {
+str::str(int32_t length) : data(length >= 0 ? NewBlock(int64_t(length) + 1) : nullptr), size(0) {
     if (data != nullptr) {
         size = length + 1;
         data[0] = 0;
@@ -87,6 +87,7 @@ Istr::Istr(const char* text_) : text(DupString(text_)) {}
 
 Istr::Istr(const Istr& other) : BaseObject(), text(other.text != nullptr ? DupString(other.text) : nullptr) {}
 
+// A negative size, like a refused allocation, leaves text null.
 Istr::Istr(int32_t size) : text(NewBlock(size)) {}
 
 // The copy is made first, so a text inside the old block is safe.

@@ -11,7 +11,9 @@
 // side, one line per item (name=value, or the kept text of a non-item line),
 // then the nested block, itself preceded by an empty line after a name=value
 // line. The depth-0 stream writes its kept leading lines first and its kept
-// trailing lines last. Names and values go out unchanged.
+// trailing lines last. Names and values go out unchanged; a line whose text
+// ends in CR gets one more CR before its LF on hosts whose text mode does not
+// add one, so that reading drops only that one.
 #include <new>
 #include <string.h>
 
@@ -29,10 +31,13 @@ const size_t kBufferSize = 16384;
 // pieces, so that a line costs a few memcpy calls and no formatting.
 class OutputSink {
 public:
-    explicit OutputSink(FILE* file_) : file(file_), used(0) {}
+    explicit OutputSink(FILE* file_) : file(file_), used(0), addCR(TextModeWritesCRLF() == 0) {}
     ~OutputSink() { Flush(); }
 
     void Put(const char* text, size_t length) {
+        if (length == 0) {
+            return;
+        }
         if (length > kBufferSize - used) {
             Flush();
             if (length >= kBufferSize) {
@@ -50,6 +55,15 @@ public:
         }
         buffer[used++] = c;
     }
+    // Ends a line whose text was `text`. A text ending in CR gets a CR of
+    // its own before the LF where the file does not add one, because the
+    // reader takes CR LF for a line end and would drop the text's CR.
+    void EndLine(const char* text, size_t length) {
+        if (addCR && length != 0 && text[length - 1] == '\r') {
+            Put('\r');
+        }
+        Put('\n');
+    }
     void Repeat(char c, unsigned count) {
         while (count-- != 0) {
             Put(c);
@@ -65,6 +79,7 @@ public:
 private:
     FILE* file;
     size_t used;
+    bool addCR;
     char buffer[kBufferSize];
 
     OutputSink(const OutputSink&) = delete;
@@ -75,10 +90,10 @@ private:
 void PrintLines(const SContainer& lines, OutputSink& out) {
     for (uint32_t i = 0; i < lines.count; ++i) {
         const Istr* line = static_cast<const Istr*>(lines.items[i]);
-        if (line != nullptr && line->text != nullptr) {
-            out.Put(line->text);
-        }
-        out.Put('\n');
+        const char* text = line != nullptr && line->text != nullptr ? line->text : "";
+        size_t length = strlen(text);
+        out.Put(text, length);
+        out.EndLine(text, length);
     }
 }
 
@@ -96,10 +111,9 @@ bool PrintItems(const SectionItem& section, OutputSink& out, bool afterItem) {
         } else {
             afterItem = false;
         }
-        if (value != nullptr) {
-            out.Put(value);
-        }
-        out.Put('\n');
+        size_t length = value != nullptr ? strlen(value) : 0;
+        out.Put(value, length);
+        out.EndLine(value, length);
     }
     return afterItem;
 }

@@ -154,6 +154,10 @@ int BeginFileReplacement(FileReplacement* r, const char* path) {
     return 1;
 }
 
+int TextModeWritesCRLF() {
+    return 0;
+}
+
 int CommitFileReplacement(FileReplacement* r) {
     bool ok = fflush(r->file) == 0 && ferror(r->file) == 0;
     ok = ok && fsync(fileno(r->file)) == 0;
@@ -216,6 +220,10 @@ int BeginFileReplacement(FileReplacement* r, const char* path) {
         Release(r);
         return 0;
     }
+    return 1;
+}
+
+int TextModeWritesCRLF() {
     return 1;
 }
 

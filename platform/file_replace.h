@@ -37,4 +37,8 @@ int CommitFileReplacement(FileReplacement* replacement);
 // Closes and removes the temporary file; the target is untouched.
 void AbandonFileReplacement(FileReplacement* replacement);
 
+// 1 where "\n" written to a text-mode file comes out as CR LF by itself
+// (Windows), 0 where it comes out as LF alone.
+int TextModeWritesCRLF();
+
 #endif

@@ -9,7 +9,7 @@ PACKAGES=(
   clang llvm libclang-rt-14-dev valgrind strace
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine64 icoutils
-  xvfb x11-apps imagemagick locales xauth
+  xvfb x11-apps imagemagick locales xauth xdotool fonts-wine
   libinih-dev libsimpleini-dev
   python3 file
 )

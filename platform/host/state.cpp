@@ -73,9 +73,14 @@ DWORD ErrorFromErrno(int err) {
 
 }  // namespace kit_host
 
+// An injected failure answers the chosen error once and keeps the stored one.
 DWORD WINAPI GetLastError(void) {
+    DWORD stored = lastError;
     DWORD error;
-    if (kit_host::InjectedFailure("GetLastError", &error)) return error;
+    if (kit_host::InjectedFailure("GetLastError", &error)) {
+        lastError = stored;
+        return error;
+    }
     return lastError;
 }
 

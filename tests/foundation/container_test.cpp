@@ -315,6 +315,9 @@ TEST_F(ContainerTest, FindLinearNeitherSortsNorNeedsSortedSlots) {
     EXPECT_EQ(0, c.isSorted);
     EXPECT_EQ(uint32_t(SC_SORTED), c.flags);
     for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(keys[i], static_cast<Counted*>(c.At(i))->key);
+    c.Sort();
+    EXPECT_EQ(c.At(3), c.FindLinear(&six));  // 2 2 4 6 8
+    EXPECT_EQ(1, c.isSorted);                // still known sorted
 }
 
 TEST_F(ContainerTest, UnsortedIndexOfGivesFirstEqualAndRemoveTakesIt) {
@@ -460,6 +463,14 @@ TEST_F(ContainerTest, RemovalHandsElementsOutAndKeepsOrderState) {
     EXPECT_EQ(c.At(0), c.Last());
     delete first;
     delete last;
+}
+
+TEST_F(ContainerTest, SortedLookupOnEmptyContainerSortsAndFindsNothing) {
+    SContainer c(SC_SORTED | SC_NODELETE, 16);
+    Counted key(1);
+    EXPECT_EQ(-1, c.IndexOf(&key));
+    EXPECT_EQ(1, c.isSorted);
+    EXPECT_EQ(nullptr, c.items);
 }
 
 TEST_F(ContainerTest, SortOfFewerThanTwoStillMarksSorted) {

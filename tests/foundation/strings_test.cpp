@@ -184,6 +184,22 @@ TEST_F(StringsTest, IstrCopySizeAndAssign) {
     EXPECT_TRUE(a.IsEqual(&b));
 }
 
+// An Istr without a block (here from a negative size) is never read through
+// its null text: it equals only another such Istr and sorts first.
+TEST_F(StringsTest, IstrWithoutBlockComparesSafely) {
+    Istr none(int32_t(-1)), other(int32_t(-1)), empty("");
+    EXPECT_EQ(nullptr, none.text);
+    EXPECT_TRUE(none.IsEqual(&other));
+    EXPECT_FALSE(none.IsEqual(&empty));
+    EXPECT_FALSE(empty.IsEqual(&none));
+    EXPECT_FALSE(none.IsGreater(&empty));
+    EXPECT_TRUE(empty.IsGreater(&none));
+    Istr copy(none);
+    EXPECT_EQ(nullptr, copy.text);
+    Istr zero(int32_t(0));  // a block of no bytes is still a block
+    EXPECT_NE(nullptr, zero.text);
+}
+
 TEST_F(StringsTest, DIstrComparesTextOnly) {
     DIstr a(1, "same"), b(2, "same"), c(1, "other");
     EXPECT_EQ(1, a.value);

@@ -114,7 +114,7 @@ inline std::string Visible(const char* text) {
     }
     std::string out;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
-        if (*p >= 0x20 && *p < 0x7F && *p != '\\') {
+        if (*p >= 0x20 && *p < 0x7F) {
             out += char(*p);
         } else {
             char hex[8];

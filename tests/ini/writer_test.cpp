@@ -107,7 +107,9 @@ TEST_F(WriteBack, AFileThatCannotBeWrittenIsReportedAndLeftAlone) {
     delete s;
     ASSERT_EQ(reports.Count("me", 5230), 1);
     for (const ini_test::Report& r : reports.All()) {
-        if (r.tag == "me") EXPECT_EQ(r.text, path);
+        if (r.tag == "me") {
+            EXPECT_EQ(r.text, path);
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "no-such-folder"));
     // A folder in the file's place.

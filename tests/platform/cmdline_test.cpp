@@ -3,6 +3,7 @@
 // a GUI program its command line.
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <string.h>
 #include <sys/wait.h>
 
 #include <string>

@@ -73,14 +73,22 @@ expect_notice() {  # expect_notice CASE
   sleep 0.3
   [ ! -e "$record" ] || fail "$what: something was started"
   if [ ! -s "$work/boxes.log" ]; then fail "$what: no message box"; return; fi
-  [ "$(wc -l <"$work/boxes.log")" -eq 1 ] || fail "$what: more than one message box"
-  local box
-  box=$(cat "$work/boxes.log")
-  for part in '"MessageBoxExA"' '"Error"' \
-      "Unable to locate information required for initializing uninstallation. Use 'Control Panel' -> 'Add/Remove Programs' to uninstall this product." \
-      ': *16[,}]'; do
-    grep -q -- "$part" <<<"$box" || fail "$what: notice lacks $part: $box"
-  done
+  local problem
+  problem=$(python3 - "$work/boxes.log" <<'PY'
+import json, sys
+boxes = [json.loads(line) for line in open(sys.argv[1]) if line.strip()]
+want = {"caption": "Error", "style": 16, "language": 0,
+        "text": "Unable to locate information required for initializing uninstallation. "
+                "Use 'Control Panel' -> 'Add/Remove Programs' to uninstall this product."}
+if len(boxes) != 1:
+    print("%d message boxes" % len(boxes))
+else:
+    for field, value in want.items():
+        if boxes[0].get(field) != value:
+            print("%s is %r" % (field, boxes[0].get(field)))
+PY
+)
+  [ -z "$problem" ] || fail "$what: notice: $problem"
 }
 
 # 1. Success: the command line as registered, unquoted path without blanks.

@@ -66,7 +66,10 @@ def start_server():
     """A persistent server with the prefix's own start-up programs already
     running, so that they stay out of the traces of the test's programs."""
     _server("-p")
-    run(["wineboot"], timeout=120)
+    # Its output goes nowhere: the programs it leaves running would hold a
+    # pipe open.
+    subprocess.run([WINE, "wineboot"], env=environment(), timeout=120,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def stop_server():
