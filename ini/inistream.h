@@ -34,15 +34,29 @@ public:
     SContainer leadingLines;
     SContainer trailingLines;
 
+    // Opens fileName (text mode, 16 KiB buffer) and loads it completely.
+    // A missing file, or a name longer than 259 characters (never cut: the
+    // stream then has an empty fileName and can write nowhere), gives an
+    // empty stream with opened 0.
     INIStream(const char* fileName, unsigned char readOnly);
+    // A nested stream: depth one more than the parent's, the parent's
+    // settings and file name; reads from the file (and the line the parent
+    // handed over) up to its own end. Used by the line loop only.
     INIStream(INIStream* parent, FILE* file);
+    // Writes back (depth 0 only, editable only), then releases everything.
     ~INIStream();
 
     // Loading.
+    // Loads from an open file; a stream of depth 0 closes it.
     void Read(FILE* file);
+    // The line loop over one open file; calls itself for include files.
     void ParseLines(FILE* file);
+    // One physical line of at most n - 1 characters without its line end
+    // (LF, or CR LF on every platform; a lone CR stays); a longer line goes
+    // on in the next call. Null at the end of the file or on an error.
     static char* ReadLine(FILE* file, int n, char* buffer);
     static char* StringEnd(char* text);
+    // Replaces the references in the values of this stream's sections.
     void ResolveReferences();
 
     // Typed access and maintenance by name.

@@ -65,7 +65,8 @@ INIItem* FindItem(const SectionItem* section, const char* name, size_t length) {
     for (uint32_t i = 0; i < section->itemList.Count(); ++i) {
         INIItem* item = section->itemList.At(i);
         const char* itemName = item->Name();
-        if (memcmp(itemName, name, length) == 0 && itemName[length] == 0) {
+        // strncmp, not memcmp: a shorter name ends before `length` bytes.
+        if (strncmp(itemName, name, length) == 0 && itemName[length] == 0) {
             return item;
         }
     }

@@ -1,7 +1,9 @@
 // Safe file replacement: a temporary file beside the target, moved over it
 // only after everything was written. POSIX: symbolic links are followed with
 // lstat/readlink, the temporary file gets the target's owner and permission
-// bits, is synced, and rename() puts it in place. Windows: MoveFileExA with
+// bits, and rename() puts it in place. The data is not synced before the
+// rename (a sync costs about as much as the whole write of a large file);
+// file systems that delay allocation flush a file renamed over another. Windows: MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING puts it in place.
 #include "platform/file_replace.h"
 
@@ -160,7 +162,6 @@ int TextModeWritesCRLF() {
 
 int CommitFileReplacement(FileReplacement* r) {
     bool ok = fflush(r->file) == 0 && ferror(r->file) == 0;
-    ok = ok && fsync(fileno(r->file)) == 0;
     ok = (fclose(r->file) == 0) && ok;
     ok = ok && rename(r->temporary, r->target) == 0;
     if (!ok) {

@@ -59,6 +59,8 @@ const ReferenceCase kCases[] = {
     {"no ]: left as loaded", "Bad=@[Paths", "Bad", "@[Paths"},
     {"no such section: left as loaded", "Bad=@[Nowhere].x", "Bad", "@[Nowhere].x"},
     {"no such item: left as loaded", "Bad=@[Paths].Nothing", "Bad", "@[Paths].Nothing"},
+    {"a wanted name longer than every item name", "Bad=@[Paths].RootAndAVeryLongNameThatRunsPastTheNameFieldOfAnItem",
+     "Bad", "@[Paths].RootAndAVeryLongNameThatRunsPastTheNameFieldOfAnItem"},
     {"no item of the own name: left as loaded", "Bad=@[Paths]", "Bad", "@[Paths]"},
     {"one failure leaves the whole value, good references included", "Bad=@[Paths].Root;@[Nowhere].x", "Bad",
      "@[Paths].Root;@[Nowhere].x"},
