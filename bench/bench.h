@@ -84,8 +84,6 @@ int WorkerMain(int argc, char** argv);
 bool RunPeerMethod(const WorkArgs& args, WorkResult* result);
 // Methods of the INI library (worker_ini.cpp).
 bool RunIniMethod(const WorkArgs& args, WorkResult* result);
-// Whether this build carries the INI library's methods.
-bool IniMethodsAvailable();
 
 // Seconds of a monotonic clock.
 double NowSeconds();

@@ -38,6 +38,7 @@ struct Measure {
 struct CorpusRun {
     CorpusInfo info;
     bool scaling = false;  // one of the scaling series
+    unsigned cap = 0;      // seconds allowed to one load
     std::vector<Measure> loads;
 };
 
@@ -59,6 +60,7 @@ struct Results {
     bool straceRan = false;
     std::vector<std::string> errors;     // every failed or inconsistent run
     double generateSeconds = 0;
+    std::string loadBefore, loadAfter;   // the machine's load averages around the run
 };
 
 // Writes the Markdown report of a run.

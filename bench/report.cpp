@@ -21,6 +21,11 @@
 namespace {
 
 const double kMb = 1048576.0;
+#ifdef __clang__
+const char kCompiler[] = "";
+#else
+const char kCompiler[] = "GCC ";
+#endif
 
 std::string Format(const char* format, ...)
 {
@@ -122,7 +127,7 @@ void WriteRun(const Options& o, const Results& r, Writer& w)
     w.Line("");
     w.Line("- Date: " + DateUtc());
     w.Line("- Machine: " + Machine());
-    w.Line(std::string("- Build: ") + "compiler " + __VERSION__ + ", optimised (" +
+    w.Line(std::string("- Build: ") + kCompiler + __VERSION__ + ", optimised (" +
 #ifdef NDEBUG
            "NDEBUG" +
 #else
@@ -133,6 +138,8 @@ void WriteRun(const Options& o, const Results& r, Writer& w)
     w.Line(Format("- Rounds: %d per corpus, methods alternating round by round, one fresh process per load; "
                   "seed %llu; corpora generated in %.1f s%s",
                   o.rounds, (unsigned long long)o.seed, r.generateSeconds, o.quick ? "; QUICK RUN (tiny corpora)" : ""));
+    w.Line("- Load average (1, 5, 15 min) at the start: " + r.loadBefore + "; at the end: " + r.loadAfter +
+           " (other work on the machine shows here and in the spread between median and min)");
     w.Line("- Times are medians (min beside them) of the operation alone, measured inside the worker; files are "
            "read from the page cache. MB = 2^20 bytes. Peak = peak resident memory of the worker during the "
            "operation minus its resident memory just before it.");
@@ -167,12 +174,12 @@ void WriteLoadTable(const CorpusRun& c, Writer& w)
     for (const Measure& m : c.loads) {
         if (m.seconds.empty()) {
             w.Line("| " + std::string(MethodLabel(m.method)) + " | " +
-                   (m.capped ? "over the time cap" : "failed") + " | | | | | | | | |");
+                   (m.capped ? Format("over the %u s cap", c.cap) : std::string("failed")) + " | | | | | | | | |");
             continue;
         }
         double t = m.Median();
         w.Line(Format("| %s%s | %s | %s | %.0f | %s | %s | %s | %s | %.1f | %.2f |", MethodLabel(m.method),
-                      m.capped ? " (later rounds over the cap)" : "", Ms(t).c_str(), Ms(m.Min()).c_str(), mb / t,
+                      m.capped ? " (a later round over the cap)" : "", Ms(t).c_str(), Ms(m.Min()).c_str(), mb / t,
                       Ratio(floor ? t / floor->Median() : 0).c_str(), Ratio(copy ? t / copy->Median() : 0).c_str(),
                       Ratio(Speedup(simple, &m)).c_str(), Ratio(Speedup(inih, &m)).c_str(), m.MedianPeakMb(),
                       m.MedianPeakMb() / mb));

@@ -11,7 +11,6 @@
 #include <new>
 #include "bench/bench.h"
 
-#ifdef KIT_BENCH_HAS_INI
 #include "ini/access.h"
 #include "ini/inistream.h"
 #include "ini/model.h"
@@ -124,11 +123,6 @@ bool Write(const WorkArgs& args, WorkResult* r)
 
 } // namespace
 
-bool IniMethodsAvailable()
-{
-    return true;
-}
-
 bool RunIniMethod(const WorkArgs& args, WorkResult* r)
 {
     const std::string& m = args.method;
@@ -146,17 +140,3 @@ bool RunIniMethod(const WorkArgs& args, WorkResult* r)
     r->ok = ok;
     return true;
 }
-
-#else
-
-bool IniMethodsAvailable()
-{
-    return false;
-}
-
-bool RunIniMethod(const WorkArgs&, WorkResult*)
-{
-    return false;
-}
-
-#endif

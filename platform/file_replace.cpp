@@ -3,8 +3,8 @@
 // lstat/readlink, the temporary file gets the target's owner and permission
 // bits, and rename() puts it in place. The data is not synced before the
 // rename (a sync costs about as much as the whole write of a large file);
-// file systems that delay allocation flush a file renamed over another. Windows: MoveFileExA with
-// MOVEFILE_REPLACE_EXISTING puts it in place.
+// file systems that delay allocation flush a file renamed over another.
+// Windows: MoveFileExA with MOVEFILE_REPLACE_EXISTING puts it in place.
 #include "platform/file_replace.h"
 
 #include <new>

@@ -185,6 +185,25 @@ bool ResolveCommandLine(const std::string& line, std::string* path, std::string*
 
 std::string Absolute(const std::string& path) { return path[0] == '/' ? path : CurrentDirectory() + path; }
 
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The current directory for the child: as given, or with backslashes read
+// as slashes when only that spelling names a directory (a Windows-style
+// path such as "dir\sub\"). A directory that does not exist is passed on
+// as given, and the child's chdir reports it.
+std::string ChildDirectory(const char* directory) {
+    std::string given = directory;
+    if (IsDirectory(given)) return given;
+    std::string slashed = given;
+    for (char& c : slashed) {
+        if (c == '\\') c = '/';
+    }
+    return IsDirectory(slashed) ? slashed : given;
+}
+
 // An environment block: "NAME=value" strings, each ended by a zero byte,
 // the whole ended by one more zero byte.
 std::vector<std::string> EnvironmentStrings(const char* block) {
@@ -317,8 +336,9 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
         std::vector<std::string> argv;
         error = PrepareStart(lpApplicationName, lpCommandLine, &path, &argv);
         if (error == ERROR_SUCCESS) {
-            error = Spawn(Absolute(path), argv, lpCurrentDirectory, static_cast<const char*>(lpEnvironment),
-                          &process->pid);
+            std::string directory = lpCurrentDirectory ? ChildDirectory(lpCurrentDirectory) : std::string();
+            error = Spawn(Absolute(path), argv, lpCurrentDirectory ? directory.c_str() : nullptr,
+                          static_cast<const char*>(lpEnvironment), &process->pid);
         }
         if (error != ERROR_SUCCESS) {
             kit_host::SetLastErrorCode(error);

@@ -78,7 +78,7 @@ echo "  HKLM\\$key_path"
 echo "    UninstallString = $command"
 run_host
 for _ in $(seq 50); do [ -e "$work/host/done" ] && break; sleep 0.1; done
-echo "  Ambrel ended with exit code $code; it started the command line above without waiting for it."
+echo "  Ambrel ended with exit code $code."
 [ -s "$work/host/boxes.log" ] && echo "  message box: $(cat "$work/host/boxes.log")"
 
 echo "Run 2: the product's uninstall key is missing."
@@ -86,7 +86,7 @@ printf 'REGEDIT4\n\n' >"$work/host/registry.reg"
 say_ini "$install"
 echo "  HKLM\\$key_path does not exist"
 run_host
-echo "  Ambrel ended with exit code $code ($( [ "$code" = 255 ] && echo '-1' || echo "$code")) after one message box:"
+echo "  Ambrel ended with exit code $code (-1 as Linux reports it) after this message box (KIT_MESSAGEBOX_LOG):"
 sed 's/^/    /' "$work/host/boxes.log"
 [ -e "$work/host/done" ] && echo "  (something was started)"
 
@@ -119,7 +119,7 @@ run_wine() {
   set -e
 }
 # The arguments of the call as the relay trace prints them.
-traced() { grep -m1 -E ":Call +[A-Za-z0-9]+\.$1\(" "$work/wine/relay.log" |
+traced() { grep -a -m1 -E ":Call +[A-Za-z0-9]+\.$1\(" "$work/wine/relay.log" |
            sed -E 's/^.*:Call +[A-Za-z0-9]+\.[A-Za-z]+\((.*)\) ret=[0-9a-f]+$/\1/' || true; }
 
 echo "Run 1: the product is registered in the Wine prefix."
@@ -129,15 +129,17 @@ echo "  HKLM\\$key_path"
 echo "    UninstallString = $(WINEDEBUG=-all "$wine" reg query "HKLM\\$key_path" /v UninstallString 2>/dev/null |
                             tr -d '\r' | sed -n 's/^ *UninstallString *REG_SZ *//p')"
 run_wine
-echo "  Ambrel.exe ended with exit code $code."
+echo "  Ambrel.exe ended with exit code $code after this call (relay trace):"
 echo "  CreateProcessA($(traced CreateProcessA))"
 for _ in $(seq 100); do [ -e "$work/wine/record.txt.done" ] && break; sleep 0.1; done
 if [ -f "$work/wine/record.txt" ]; then
-  echo "  the sample uninstaller ran with the arguments: $(tr '\n' ' ' <"$work/wine/record.txt")"
+  echo "  the sample uninstaller ran with the arguments: $(tr -d '\r' <"$work/wine/record.txt" | tr '\n' ' ')"
 fi
 
 echo "Run 2: the product's uninstall key is missing."
 quiet "$wine" reg delete "HKLM\\$key_path" /f
+say_ini "$install"
+echo "  HKLM\\$key_path does not exist"
 run_wine
-echo "  Ambrel.exe ended with exit code $code (-1 as Windows reports it to the user's shell)."
+echo "  Ambrel.exe ended with exit code $code (-1 as Wine reports it to Linux) after this message box (relay trace):"
 echo "  MessageBoxExA($(traced MessageBoxExA))"

@@ -10,7 +10,11 @@
 #include "foundation/diagnostics.h"
 #include "foundation/strings.h"
 #ifndef _WIN32
+#include <unistd.h>
 #include "platform/testing.h"
+#else
+#include <process.h>
+#define getpid _getpid
 #endif
 
 namespace {
@@ -263,7 +267,10 @@ TEST_F(StringsTest, OpenFileCheckedReportsAFileThatCannotBeOpened) {
     EXPECT_EQ(5229, gRecorded[0].number);
     EXPECT_EQ(missing, gRecorded[0].text);
 
-    const char* name = "foundation_strings_test.tmp";
+    // Named by process, so that a parallel run (the Valgrind twin) does not
+    // share the file.
+    const std::string file = "foundation_strings_test_" + std::to_string(getpid()) + ".tmp";
+    const char* name = file.c_str();
     FILE* f = OpenFileChecked(name, "w");
     ASSERT_NE(nullptr, f);
     fputs("x", f);

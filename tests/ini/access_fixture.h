@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -72,7 +73,9 @@ class IniFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("kit_ini_") + info->test_suite_name() + "_" + info->name();
+        // Unique per run: other builds may run the same test at the same time.
+        std::string name = std::string("kit_ini_") + info->test_suite_name() + "_" + info->name() + "_" +
+                           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
         for (char& c : name) {
             if (c == '/') c = '_';
         }

@@ -73,6 +73,15 @@ TEST_F(ProcessTest, StartsTheProgramWithItsArgumentsInTheGivenDirectory) {
     EXPECT_EQ(work.path(), started.currentDirectory);
 }
 
+// The launchers join a directory with a backslash: such a directory is
+// used with the backslashes read as slashes.
+TEST_F(ProcessTest, BackslashesInTheDirectoryAreReadAsSlashes) {
+    TempDir work;
+    ASSERT_EQ(0, mkdir((work / "sub").c_str(), 0755));
+    ASSERT_TRUE(Run(KIT_PROBE, (work.path() + "\\sub\\").c_str()));
+    EXPECT_EQ("cwd=" + work.path() + "/sub\n", Output());
+}
+
 TEST_F(ProcessTest, WithoutDirectoryTheChildInheritsTheCurrentOne) {
     char cwd[4096];
     ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
@@ -111,6 +120,10 @@ TEST_F(ProcessTest, BlanksInADirectoryNameAreFoundTheSameWay) {
     InstallProbe("Program Files/_setup.EXE");
     ASSERT_TRUE(Run(dir_ / "Program Files/_setup.EXE /S "));
     EXPECT_NE(std::string::npos, Output().find("\narg=/S\n"));
+    // Written the Windows way, with backslashes.
+    unlink((dir_ / "out").c_str());
+    ASSERT_TRUE(Run(dir_.path() + "\\Program Files\\_setup.EXE /T"));
+    EXPECT_NE(std::string::npos, Output().find("\narg=/T\n"));
 }
 
 TEST_F(ProcessTest, ProgramWithoutExtensionIsAlsoFoundWithExe) {

@@ -108,7 +108,14 @@ run_ambrel "quoted path"
 expect_started "quoted path" "$work/elsewhere
 <-x>"
 
-# 3. Failures: each shows the notice and ends with -1.
+# 3. Success: the same path unquoted. It is handed over unchanged, and the
+# platform's rules for an unquoted path with blanks find the program.
+write_registry "$(reg_string "$work/Zelmar Uninstaller/uninstall.sh -x")"
+run_ambrel "unquoted path with blanks"
+expect_started "unquoted path with blanks" "$work/elsewhere
+<-x>"
+
+# 4. Failures: each shows the notice and ends with -1.
 write_registry "$(reg_string "$work/uninstaller/uninstall.sh /S")"
 printf '[Info]\nProductName=Another Product\n' >"$install/uninst.ini"
 run_ambrel "no uninstall key"; expect_notice "no uninstall key"
