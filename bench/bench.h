@@ -58,7 +58,8 @@ bool GenerateCorpus(const std::string& path, const CorpusShape& shape, uint64_t 
 // One worker run as the worker reports it.
 struct WorkResult {
     bool ok;
-    double seconds;     // the measured operation only
+    double seconds;     // the measured operation only, wall clock
+    double cpuSeconds;  // the same, CPU time of the process (user + system)
     long baseKb;        // resident memory just before the operation
     long peakKb;        // peak resident memory up to the end of the operation
     uint64_t count;     // lines, items or lookups seen, checked by the driver
@@ -87,6 +88,18 @@ bool RunIniMethod(const WorkArgs& args, WorkResult* result);
 
 // Seconds of a monotonic clock.
 double NowSeconds();
+
+// Times one operation on the wall clock and in CPU time: started when
+// constructed, Stop writes both into the result.
+class Stopwatch {
+public:
+    Stopwatch();
+    void Stop(WorkResult* result) const;
+
+private:
+    double wall;
+    double cpu;
+};
 
 // One existing key of a corpus: its section's name and the item's name.
 struct ItemKey {

@@ -22,7 +22,8 @@ struct Options {
 // Every run of one method on one corpus.
 struct Measure {
     std::string method;
-    std::vector<double> seconds;  // one per finished run
+    std::vector<double> seconds;  // one per finished run, wall clock
+    std::vector<double> cpuSeconds;  // the same runs in CPU time
     std::vector<double> peakMb;   // peak resident memory above the base, per run
     bool capped = false;          // a run was stopped at the time cap
     uint64_t count = 0;           // of the last run
@@ -30,6 +31,7 @@ struct Measure {
     uint64_t outBytes = 0;
 
     double Median() const;
+    double MedianCpu() const;
     double Min() const;
     double MedianPeakMb() const;
 };

@@ -112,8 +112,8 @@ bool RunWorker(const std::vector<std::string>& prefix, const WorkArgs& w, unsign
     unsigned long long count, check, outBytes;
     size_t at = run.output.find("RESULT ");
     if (at == std::string::npos ||
-        sscanf(run.output.c_str() + at, "RESULT %lf %ld %ld %llu %llu %llu", &r->seconds, &r->baseKb, &r->peakKb,
-               &count, &check, &outBytes) != 6) {
+        sscanf(run.output.c_str() + at, "RESULT %lf %lf %ld %ld %llu %llu %llu", &r->seconds, &r->cpuSeconds,
+               &r->baseKb, &r->peakKb, &count, &check, &outBytes) != 7) {
         size_t e = run.output.find("ERROR ");
         *error = w.method + " on " + w.file + ": " +
                  (e != std::string::npos ? run.output.substr(e + 6) : "worker ended with status " + std::to_string(run.status));
@@ -130,6 +130,7 @@ bool RunWorker(const std::vector<std::string>& prefix, const WorkArgs& w, unsign
 void AddRun(Measure& m, const WorkResult& r)
 {
     m.seconds.push_back(r.seconds);
+    m.cpuSeconds.push_back(r.cpuSeconds);
     m.peakMb.push_back((double)std::max(0L, r.peakKb - r.baseKb) / 1024.0);
     m.count = r.count;
     m.check = r.check;

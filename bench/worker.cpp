@@ -19,6 +19,25 @@ double NowSeconds()
 
 namespace {
 
+double CpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+} // namespace
+
+Stopwatch::Stopwatch() : wall(NowSeconds()), cpu(CpuSeconds()) {}
+
+void Stopwatch::Stop(WorkResult* result) const
+{
+    result->seconds = NowSeconds() - wall;
+    result->cpuSeconds = CpuSeconds() - cpu;
+}
+
+namespace {
+
 // A field of /proc/self/status in kB, or -1.
 long StatusKb(const char* field)
 {
@@ -99,7 +118,8 @@ int WorkerMain(int argc, char** argv)
         fflush(stdout);
         _exit(1);
     }
-    printf("RESULT %.9f %ld %ld %llu %llu %llu\n", result.seconds, result.baseKb, result.peakKb,
+    printf("RESULT %.9f %.9f %ld %ld %llu %llu %llu\n", result.seconds, result.cpuSeconds, result.baseKb,
+           result.peakKb,
            (unsigned long long)result.count, (unsigned long long)result.check,
            (unsigned long long)result.outBytes);
     fflush(stdout);

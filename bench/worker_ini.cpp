@@ -37,9 +37,9 @@ void CountStream(const INIStream& stream, WorkResult* r)
 
 bool Load(const WorkArgs& args, unsigned char readOnly, WorkResult* r)
 {
-    double start = NowSeconds();
+    Stopwatch watch;
     INIStream* stream = new (std::nothrow) INIStream(args.file.c_str(), readOnly);
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     if (!stream || !stream->opened) {
         r->error = "INIStream cannot open " + args.file;
         return false;
@@ -63,7 +63,7 @@ bool Get(const WorkArgs& args, WorkResult* r)
     static const char kMissing[] = "\x01missing";
     static char value[1024];
     uint64_t missing = 0;
-    double start = NowSeconds();
+    Stopwatch watch;
     for (const ItemKey& k : keys.Keys()) {
         strcpy(stream->currentSection, k.section);
         stream->Get(INIReadRequest(k.name, value, kMissing));
@@ -73,7 +73,7 @@ bool Get(const WorkArgs& args, WorkResult* r)
         }
         r->check += strlen(value);
     }
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     r->count = keys.Keys().size() - missing;
     return true;
 }
@@ -109,9 +109,9 @@ bool Write(const WorkArgs& args, WorkResult* r)
     FILE* f = fopen(args.out.c_str(), "wb");
     if (f)
         fclose(f);
-    double start = NowSeconds();
+    Stopwatch watch;
     stream->WriteBack();
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     f = fopen(args.out.c_str(), "rb");
     if (f) {
         fseek(f, 0, SEEK_END);

@@ -32,7 +32,7 @@ bool Scan(const WorkArgs& args, bool copy, WorkResult* r)
     // st_blksize pieces (4 KiB), so the 16 KiB buffer is supplied here.
     static char buffer[kStdioBuffer];
     std::vector<char*> kept;
-    double start = NowSeconds();
+    Stopwatch watch;
     FILE* f = fopen(args.file.c_str(), "r");
     if (!f || setvbuf(f, buffer, _IOFBF, kStdioBuffer) != 0) {
         r->error = "cannot open " + args.file;
@@ -49,7 +49,7 @@ bool Scan(const WorkArgs& args, bool copy, WorkResult* r)
         ++r->count;
     }
     fclose(f);
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     return true;
 }
 
@@ -64,9 +64,9 @@ int InihHandler(void* user, const char* /*section*/, const char* name, const cha
 bool Inih(const WorkArgs& args, WorkResult* r)
 {
     std::vector<std::string> strings;
-    double start = NowSeconds();
+    Stopwatch watch;
     int rc = ini_parse(args.file.c_str(), InihHandler, &strings);
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     if (rc != 0) {
         r->error = "ini_parse returned " + std::to_string(rc);
         return false;
@@ -104,9 +104,9 @@ bool LoadSimpleIni(const WorkArgs& args, CSimpleIniA& ini, WorkResult* r)
 bool SimpleIniLoad(const WorkArgs& args, WorkResult* r)
 {
     CSimpleIniA* ini = new CSimpleIniA();
-    double start = NowSeconds();
+    Stopwatch watch;
     bool ok = LoadSimpleIni(args, *ini, r);
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     if (ok)
         CountSimpleIni(*ini, r);
     return ok;
@@ -123,7 +123,7 @@ bool SimpleIniGet(const WorkArgs& args, WorkResult* r)
         return false;
     }
     uint64_t missing = 0;
-    double start = NowSeconds();
+    Stopwatch watch;
     for (const ItemKey& k : keys.Keys()) {
         const char* v = ini->GetValue(k.section, k.name, nullptr);
         if (!v) {
@@ -132,7 +132,7 @@ bool SimpleIniGet(const WorkArgs& args, WorkResult* r)
         }
         r->check += strlen(v);
     }
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     r->count = keys.Keys().size() - missing;
     return true;
 }
@@ -142,9 +142,9 @@ bool SimpleIniWrite(const WorkArgs& args, WorkResult* r)
     CSimpleIniA* ini = new CSimpleIniA();
     if (!LoadSimpleIni(args, *ini, r))
         return false;
-    double start = NowSeconds();
+    Stopwatch watch;
     SI_Error rc = ini->SaveFile(args.out.c_str(), false);
-    r->seconds = NowSeconds() - start;
+    watch.Stop(r);
     if (rc < 0) {
         r->error = "SimpleIni cannot save " + args.out;
         return false;

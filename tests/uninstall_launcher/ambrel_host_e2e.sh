@@ -14,7 +14,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 install="$work/Zelmar Kit"
-mkdir -p "$install" "$work/uninstaller" "$work/elsewhere"
+mkdir -p "$install" "$work/uninstaller" "$work/elsewhere" "$work/notices"
 cp "$ambrel" "$install/Ambrel"
 record="$work/record.txt"
 
@@ -73,22 +73,29 @@ expect_notice() {  # expect_notice CASE
   sleep 0.3
   [ ! -e "$record" ] || fail "$what: something was started"
   if [ ! -s "$work/boxes.log" ]; then fail "$what: no message box"; return; fi
-  local problem
-  problem=$(python3 - "$work/boxes.log" <<'PY'
+  cp "$work/boxes.log" "$work/notices/$what.log"
+}
+
+# Each notice log must hold exactly one box: the failure notice. Checked in
+# one go, as a JSON parser takes a while to start.
+check_notices() {
+  local problems
+  problems=$(python3 - "$work/notices"/*.log <<'PY'
 import json, sys
-boxes = [json.loads(line) for line in open(sys.argv[1]) if line.strip()]
 want = {"caption": "Error", "style": 16, "language": 0,
         "text": "Unable to locate information required for initializing uninstallation. "
                 "Use 'Control Panel' -> 'Add/Remove Programs' to uninstall this product."}
-if len(boxes) != 1:
-    print("%d message boxes" % len(boxes))
-else:
+for path in sys.argv[1:]:
+    boxes = [json.loads(line) for line in open(path) if line.strip()]
+    if len(boxes) != 1:
+        print("%s: %d message boxes" % (path, len(boxes)))
+        continue
     for field, value in want.items():
         if boxes[0].get(field) != value:
-            print("%s is %r" % (field, boxes[0].get(field)))
+            print("%s: %s is %r" % (path, field, boxes[0].get(field)))
 PY
 )
-  [ -z "$problem" ] || fail "$what: notice: $problem"
+  [ -z "$problems" ] || fail "notices: $problems"
 }
 
 # 1. Success: the command line as registered, unquoted path without blanks.
@@ -133,6 +140,9 @@ run_ambrel "program missing"; expect_notice "program missing"
 rm "$install/uninst.ini"
 write_registry "$(reg_string "$work/uninstaller/uninstall.sh /S")"
 run_ambrel "no uninst.ini"; expect_notice "no uninst.ini"
+
+check_notices
+[ "$(ls "$work/notices" | wc -l)" -eq 5 ] || fail "expected 5 notices, have $(ls "$work/notices" | wc -l)"
 
 # Let the first uninstaller finish before the folder goes.
 for _ in $(seq 50); do [ -e "$record.done" ] && break; sleep 0.1; done
