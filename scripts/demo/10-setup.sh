@@ -73,7 +73,7 @@ if [ -f "$win_setup" ] && [ -f "$recorder" ] && [ -d "$ROOT/win64/wineprefix" ];
   mkdir -p "$folder"
   cp "$win_setup" "$folder/setup.exe"
   cp "$recorder" "$folder/_setup.EXE"
-  WINEPREFIX="$ROOT/win64/wineprefix" PYTHONPATH=tests/windows python3 - "$folder" "$work/record.txt" <<'PY'
+  WINEPREFIX="$ROOT/win64/wineprefix" PYTHONDONTWRITEBYTECODE=1 PYTHONPATH=tests/windows python3 - "$folder" "$work/record.txt" <<'PY'
 import os, sys, time
 import winekit
 

@@ -43,7 +43,7 @@ if [ -f "$dll" ] && [ -f "$wcaller" ] && [ -d "$ROOT/win64/wineprefix" ]; then
   echo
   echo "--- win64 build under Wine, HKCU\\Console in the prefix $ROOT/win64/wineprefix"
   cp "$dll" "$wcaller" "$work/"
-  WINEPREFIX="$ROOT/win64/wineprefix" PYTHONPATH=tests/windows python3 - "$work" <<'PY'
+  WINEPREFIX="$ROOT/win64/wineprefix" PYTHONDONTWRITEBYTECODE=1 PYTHONPATH=tests/windows python3 - "$work" <<'PY'
 import os, re, sys
 import winekit
 

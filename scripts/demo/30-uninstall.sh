@@ -9,7 +9,9 @@ cd "$(dirname "$0")/../.."
 ROOT=$(realpath -m "${KIT_BUILD_ROOT:-build}")
 host_ambrel="$ROOT/host/uninstall_launcher/Ambrel"
 win_ambrel="$ROOT/win64/uninstall_launcher/Ambrel.exe"
-win_uninstaller="$ROOT/win64/tests/uninstall_launcher/ambrel_test_uninstaller.exe"
+# The Wine tests' recorder stands in for the uninstaller: it writes down
+# its command line and current directory, runs 1.5 s and writes "ended".
+win_uninstaller="$ROOT/win64/tests/windows/kit_recorder.exe"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ambrel_demo_XXXXXX")
 product="Zelmar Kit 1.0"
@@ -98,8 +100,8 @@ cp "$win_ambrel" "$install/Ambrel.exe"
 cp "$win_uninstaller" "$work/wine/bin/uninstall.exe"
 write_uninst_ini "$install"
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-export AMBREL_TEST_RECORD
-AMBREL_TEST_RECORD=$(winpath "$work/wine/record.txt")
+export KIT_RECORD
+KIT_RECORD=$(winpath "$work/wine/record.txt")
 command="$(winpath "$work/wine/bin/uninstall.exe") /S /lang=en"
 
 unset DISPLAY WAYLAND_DISPLAY  # the notice returns at once; the trace shows it
@@ -111,7 +113,7 @@ quiet "$wine" reg add "$debug_key" /v RelayInclude /t REG_SZ /f /d \
 quiet "$wine" reg add "$debug_key" /v RelayFromInclude /t REG_SZ /f /d 'ambrel.exe'
 
 run_wine() {
-  rm -f "$work/wine/record.txt" "$work/wine/record.txt.done"
+  rm -f "$work/wine/record.txt"
   set +e
   (cd "$work/wine/elsewhere" && WINEDEBUG=+relay "$wine" "$(winpath "$install/Ambrel.exe")" \
      </dev/null >/dev/null 2>"$work/wine/relay.log")
@@ -131,9 +133,10 @@ echo "    UninstallString = $(WINEDEBUG=-all "$wine" reg query "HKLM\\$key_path"
 run_wine
 echo "  Ambrel.exe ended with exit code $code after this call (relay trace):"
 echo "  CreateProcessA($(traced CreateProcessA))"
-for _ in $(seq 100); do [ -e "$work/wine/record.txt.done" ] && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q '^ended' "$work/wine/record.txt" 2>/dev/null && break; sleep 0.1; done
 if [ -f "$work/wine/record.txt" ]; then
-  echo "  the sample uninstaller ran with the arguments: $(tr -d '\r' <"$work/wine/record.txt" | tr '\n' ' ')"
+  echo "  the sample uninstaller wrote down:"
+  tr -d '\r' <"$work/wine/record.txt" | sed 's/^/    /'
 fi
 
 echo "Run 2: the product's uninstall key is missing."

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# ambrel_wine_e2e.sh AMBREL_EXE UNINSTALLER_EXE WINEPREFIX: the win64
+# ambrel_wine_e2e.sh AMBREL_EXE RECORDER_EXE WINEPREFIX: the win64
 # Ambrel.exe under Wine, in an installation folder beside uninst.ini, with the
 # product's uninstall key written into the prefix's registry. The Windows
 # calls it makes are read back from Wine's relay trace:
 #   success  RegOpenKeyExA of the key with all-access rights, RegQueryValueExA
 #            of UninstallString, the key closed, then CreateProcessA with the
 #            command line as registered and every other argument defaulted;
-#            exit code 0 while the started test uninstaller still runs.
+#            exit code 0 while the started program (the tests' recorder,
+#            standing in for the uninstaller) still runs, in Ambrel's current
+#            directory.
 #   failure  MessageBoxExA(NULL, the notice, "Error", MB_ICONHAND, 0), exit
 #            code -1 (255 as Wine reports it), nothing started.
 set -uo pipefail
-ambrel="$1" uninstaller="$2"
+ambrel="$1" recorder="$2"
 export WINEPREFIX="$3" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY  # without a display the notice returns at once
 wine=/usr/lib/wine/wine64
@@ -45,17 +47,17 @@ quiet "$wine" reg add "$debug_key" /v RelayFromInclude /t REG_SZ /f /d 'ambrel.e
 install="$work/Zelmar Kit"
 mkdir -p "$install" "$work/bin" "$work/elsewhere"
 cp "$ambrel" "$install/Ambrel.exe"
-cp "$uninstaller" "$work/bin/uninstaller.exe"
+cp "$recorder" "$work/bin/uninstaller.exe"
 record="$work/record.txt"
-export AMBREL_TEST_RECORD
-AMBREL_TEST_RECORD=$(winpath "$record")
+export KIT_RECORD
+KIT_RECORD=$(winpath "$record")
 
 set_command() { quiet "$wine" reg add "$key" /v UninstallString /t REG_SZ /f /d "$1"; }
 
 # run_ambrel CASE: runs Ambrel.exe from another folder with the relay trace
 # on; sets $code and $trace (the relay lines of Ambrel's own calls).
 run_ambrel() {
-  rm -f "$record" "$record.done"
+  rm -f "$record"
   [ -f "$install/uninst.ini" ] && cp "$install/uninst.ini" "$work/uninst.before"
   (cd "$work/elsewhere" && WINEDEBUG=+relay "$wine" "$(winpath "$install/Ambrel.exe")" \
      </dev/null >/dev/null 2>"$work/relay.log")
@@ -107,7 +109,7 @@ command="$(winpath "$work/bin/uninstaller.exe") /S \"/log=a b.txt\""
 set_command "$command"
 run_ambrel success
 [ "$code" -eq 0 ] || fail "success: exit code $code, expected 0"
-[ ! -e "$record.done" ] || fail "success: Ambrel waited for the uninstaller to end"
+grep -q '^ended' "$record" 2>/dev/null && fail "success: Ambrel waited for the uninstaller to end"
 [ "$(calls)" = "RegOpenKeyExA RegQueryValueExA RegCloseKey CreateProcessA " ] ||
   fail "success: calls were '$(calls)'"
 [[ "$(args_of RegOpenKeyExA)" =~ ^(ffffffff)?80000002,[0-9a-f]+\ \"(.*)\",$(dword 0),$(dword 0xf003f),[0-9a-f]+$ ]] ||
@@ -122,10 +124,13 @@ run_ambrel success
   fail "success: CreateProcessA($(args_of CreateProcessA))"
 [ "${BASH_REMATCH[1]:-}" = "$(escaped "$command")" ] || fail "success: command line '${BASH_REMATCH[1]:-}'"
 grep -q ':Call.*MessageBoxExA' <<<"$trace" && fail "success: a message box was shown"
-for _ in $(seq 100); do [ -f "$record" ] && break; sleep 0.1; done
-[ "$(tr -d '\r' <"$record" 2>/dev/null)" = "$(printf '</S>\n</log=a b.txt>')" ] ||
-  fail "success: the uninstaller saw '$(tr -d '\r' <"$record" 2>/dev/null)'"
-for _ in $(seq 100); do [ -f "$record.done" ] && break; sleep 0.1; done
+# The recorder ends after 1.5 s with the line "ended".
+for _ in $(seq 100); do grep -q '^ended' "$record" 2>/dev/null && break; sleep 0.1; done
+expected_record="cmdline=$command
+cwd=$(winpath "$work/elsewhere")
+ended"
+[ "$(cat "$record" 2>/dev/null)" = "$expected_record" ] ||
+  fail "success: the uninstaller recorded '$(cat "$record" 2>/dev/null)', expected '$expected_record'"
 
 # 2. The registered program does not exist: CreateProcessA fails.
 set_command "$(winpath "$work/bin/missing.exe") /S"

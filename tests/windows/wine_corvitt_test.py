@@ -12,7 +12,8 @@ import re
 import shutil
 import sys
 
-import winekit
+sys.dont_write_bytecode = True  # keep the source tree clean
+import winekit  # noqa: E402
 
 CONSOLE = "HKCU\\Console"
 TRACED = "RegCreateKeyExA;RegQueryValueExA;RegSetValueExA;RegCloseKey"

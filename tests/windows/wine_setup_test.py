@@ -11,7 +11,8 @@ import shutil
 import sys
 import time
 
-import winekit
+sys.dont_write_bytecode = True  # keep the source tree clean
+import winekit  # noqa: E402
 
 SITE = "http://www.zelmar.example/"
 ENGLISH = ("If you get a message\r\n\r\n\"1155: File <path>\\instmsi%c.exe not found\"\r\n\r\n"
