@@ -56,13 +56,19 @@ private:
     char inlineText[256];
 };
 
-// Index of the first section named `name` (encoded) in `list`, or -1.
+// Index of the first section named `name` (encoded) in `list`, or -1. A
+// name that fits the inline field is compared with memcmp over its length
+// and terminator, which stays inside every section's 64-character field:
+// the first difference always lies at or before the section name's own end.
 int32_t FindSection(const SContainer& list, const char* name) {
     if (name == nullptr) return -1;
-    char first = name[0];
+    size_t size = strlen(name) + 1;
+    bool fitsField = size <= sizeof(SectionItem::name);
     for (uint32_t i = 0; i < list.count; ++i) {
-        const char* candidate = static_cast<const SectionItem*>(list.items[i])->Name();
-        if (candidate[0] == first && strcmp(candidate, name) == 0) {
+        const SectionItem* section = static_cast<const SectionItem*>(list.items[i]);
+        if (fitsField && !section->hasLongName) {
+            if (memcmp(section->name, name, size) == 0) return int32_t(i);
+        } else if (strcmp(section->Name(), name) == 0) {
             return int32_t(i);
         }
     }

@@ -14,7 +14,6 @@
 // trailing lines last. Names and values go out unchanged; a line whose text
 // ends in CR gets one more CR before its LF on hosts whose text mode does not
 // add one, so that reading drops only that one.
-#include <new>
 #include <string.h>
 
 #include "foundation/diagnostics.h"
@@ -147,14 +146,11 @@ void INIStream::Print(FILE* file) {
     if (file == nullptr) {
         return;
     }
-    OutputSink* out = new (std::nothrow) OutputSink(file);
-    if (out == nullptr) {
-        return;
-    }
-    PrintLines(leadingLines, *out);
-    PrintSections(*this, *out);
-    PrintLines(trailingLines, *out);
-    delete out;  // flushes
+    OutputSink out(file);  // on the stack: nothing here can fail to allocate
+    PrintLines(leadingLines, out);
+    PrintSections(*this, out);
+    PrintLines(trailingLines, out);
+    out.Flush();
 }
 
 void INIStream::WriteBack() {

@@ -21,8 +21,8 @@
 
 namespace ini_test {
 
-inline std::string ReadFile(const std::string& path, bool* exists = nullptr) {
-    FILE* f = fopen(path.c_str(), "r");
+inline std::string ReadFile(const std::string& path, bool* exists = nullptr, bool binary = false) {
+    FILE* f = fopen(path.c_str(), binary ? "rb" : "r");
     if (exists != nullptr) *exists = f != nullptr;
     std::string text;
     if (f == nullptr) return text;
@@ -33,8 +33,8 @@ inline std::string ReadFile(const std::string& path, bool* exists = nullptr) {
     return text;
 }
 
-inline void WriteFile(const std::string& path, const std::string& text) {
-    FILE* f = fopen(path.c_str(), "w");
+inline void WriteFile(const std::string& path, const std::string& text, bool binary = false) {
+    FILE* f = fopen(path.c_str(), binary ? "wb" : "w");
     ASSERT_NE(f, nullptr) << path;
     fwrite(text.data(), 1, text.size(), f);
     fclose(f);

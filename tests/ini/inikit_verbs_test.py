@@ -75,6 +75,13 @@ with tempfile.TemporaryDirectory() as folder:
                  ["--kind", "block", ini, "Main", "k", "0G"],     # not hex
                  ["--kind", "heaptext", ini, "Main", "k", "v"],  # no store of this kind
                  ["--kind", "float", ini, "Main", "k", "1"],
+                 [ini, "Main", "1key", "v"],                    # not read back as a name
+                 [ini, "Main", "a=b", "v"],
+                 [ini, "Main", "k ", "v"],
+                 [ini, "Main", "", "v"],
+                 [ini, "Ma]in", "k", "v"],
+                 [ini, "Main", "k", " v"],                      # the blank would be lost
+                 [ini, "Main", "k", "two\nlines"],
                  ["--hex=1", ini, "Main", "k", "1"],
                  ["--bogus", ini, "Main", "k", "1"],
                  [ini, "Main", "k"]):

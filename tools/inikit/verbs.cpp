@@ -151,6 +151,28 @@ bool ParseKind(const char* name, bool forRead, ValueKind* kind, uint32_t* blockL
     return true;
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whether a stored name or text comes back unchanged when the written file is
+// read: a key begins with an ASCII letter, '_' or '$' and holds no '=', no
+// line feed and no blank at its end; a section name holds no ']' and no line
+// feed; a text holds no line feed and does not begin with a blank.
+bool ReadableKey(const char* key) {
+    size_t length = strlen(key);
+    bool first = isalpha((unsigned char)key[0]) != 0 || key[0] == '_' || key[0] == '$';
+    return first && (unsigned char)key[0] < 0x80 && strpbrk(key, "=\n") == nullptr && !IsBlank(key[length - 1]);
+}
+
+bool ReadableSection(const char* name) {
+    return strpbrk(name, "]\n") == nullptr;
+}
+
+bool ReadableText(const char* text) {
+    return strchr(text, '\n') == nullptr && !IsBlank(text[0]);
+}
+
 bool SetSection(INIStream& stream, const char* section) {
     if (strlen(section) >= sizeof stream.currentSection) {
         return false;
@@ -313,9 +335,19 @@ int SetVerb(int argc, char** argv) {
     } else if (kind == ValueKind::Block && !ParseHexBlock(value, &bytes, &n)) {
         return Usage("set", "a block value must be an even number of hex digits (at most 131070)");
     }
+    const char* problem = nullptr;
     if (strlen(section) >= 256) {
+        problem = "the section name is longer than 255 characters";
+    } else if (!ReadableSection(section)) {
+        problem = "a section name cannot hold ']' or a line feed";
+    } else if (!ReadableKey(key)) {
+        problem = "a key begins with a letter, '_' or '$' and holds no '=', line feed or trailing blank";
+    } else if (kind == ValueKind::Text && !ReadableText(value)) {
+        problem = "a text cannot begin with a blank or hold a line feed";
+    }
+    if (problem != nullptr) {
         delete[] bytes;
-        return Usage("set", "the section name is longer than 255 characters");
+        return Usage("set", problem);
     }
     INIStream* stream = new INIStream(file, 0);
     SetSection(*stream, section);
