@@ -44,19 +44,19 @@ void Listen(const DiagnosticRecord& record) {
     }
 }
 
-void RemoveFolder() {
-    unlink(g_file.c_str());
-    rmdir(g_folder.c_str());
-}
-
-void Setup() {
-    if (!g_folder.empty()) return;
+// A private folder per input, removed again when the input is done, so that
+// nothing stays behind however the fuzzer ends.
+void MakeFolder() {
     char pattern[] = "/tmp/writer_fuzz_XXXXXX";
     Check(mkdtemp(pattern) != nullptr, "no temporary folder");
     g_folder = pattern;
     g_file = g_folder + "/main.ini";
-    atexit(RemoveFolder);
     SetDiagnosticsListener(Listen);
+}
+
+void RemoveFolder() {
+    unlink(g_file.c_str());
+    rmdir(g_folder.c_str());
 }
 
 std::string ReadAll() {
@@ -200,7 +200,7 @@ void CheckStored(INIStream& s, const std::map<std::pair<std::string, std::string
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Setup();
+    MakeFolder();
     FuzzedDataProvider in(data, size);
     std::string text = in.ConsumeRandomLengthString(3000);
     FILE* f = fopen(g_file.c_str(), "wb");
@@ -233,5 +233,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 once.c_str(), twice.c_str());
         Check(false, "the second rewrite gave other bytes than the first");
     }
+    RemoveFolder();
     return 0;
 }
