@@ -3,19 +3,13 @@
 // The DLL keeps no state and has no start-up or shut-down logic of its own.
 #include "platform/win32.h"
 
-#ifdef _WIN32
-#define CORVITT_EXPORT
-#else
-#define CORVITT_EXPORT __attribute__((visibility("default")))
-#endif
-
 // Stores `flag` as FullScreen when the stored value differs from it.
 // Returns 1 when it differed (the write's own result is not looked at), 0
 // when it was equal, and 0 without writing anything when the key can be
 // neither opened nor created or the value is missing or not exactly 4 bytes
 // long. A Console key that did not exist is created volatile and empty.
 // Leaves no registry handle open.
-extern "C" CORVITT_EXPORT DWORD WINAPI SetConsoleFullScreenMode(DWORD flag)
+extern "C" KIT_DLL_EXPORT DWORD WINAPI SetConsoleFullScreenMode(DWORD flag)
 {
     HKEY hkey = NULL;
     DWORD disposition = 0;

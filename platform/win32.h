@@ -12,6 +12,9 @@
 #endif
 #include <windows.h>
 
+// A DLL's exports are listed in its .def file.
+#define KIT_DLL_EXPORT
+
 #else  // host layer
 
 #include <stddef.h>
@@ -20,6 +23,9 @@
 #define WINAPI
 #define APIENTRY
 #define CALLBACK
+
+// A shared library exports what is marked, and only that.
+#define KIT_DLL_EXPORT __attribute__((visibility("default")))
 
 typedef int BOOL;
 typedef unsigned char BYTE;
