@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # bench.sh [inibench options]: builds the host build into $KIT_BUILD_ROOT
 # (default build/) and runs the INI library's benchmark on its generated
-# corpora (about 10 minutes on a 2-core machine). The report replaces the
+# corpora (5 to 10 minutes on a 2-core machine). The report replaces the
 # measured part of bench/RESULTS.md, between its two marker lines; the text
 # around the markers is kept. Options are passed to inibench (for instance
 # --rounds 7, or --corpus typical for one corpus); with --quick nothing is
