@@ -162,7 +162,10 @@ void INIStream::WriteBack() {
         ReportMessage("me", kWriteBackError, fileName);
         return;
     }
-    setvbuf(replacement.file, nullptr, _IOFBF, kBufferSize);
+    // glibc ignores the size when it allocates the buffer itself, so the
+    // file gets a block of ours; it lives until the file is closed below.
+    str buffer(kBufferSize);
+    setvbuf(replacement.file, buffer.data, _IOFBF, kBufferSize);
     Print(replacement.file);
     if (!CommitFileReplacement(&replacement)) {
         ReportMessage("me", kWriteBackError, fileName);
