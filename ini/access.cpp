@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include "foundation/strings.h"
+#include "ini/section_lookup.h"
 
 namespace {
 
@@ -56,27 +57,11 @@ private:
     char inlineText[256];
 };
 
-// Index of the first section named `name` (encoded) in `list`, or -1. A
-// name that fits the inline field is compared with memcmp over its length
-// and terminator, which stays inside every section's 64-character field:
-// the first difference always lies at or before the section name's own end.
-int32_t FindSection(const SContainer& list, const char* name) {
-    if (name == nullptr) return -1;
-    size_t size = strlen(name) + 1;
-    bool fitsField = size <= sizeof(SectionItem::name);
-    for (uint32_t i = 0; i < list.count; ++i) {
-        const SectionItem* section = static_cast<const SectionItem*>(list.items[i]);
-        if (fitsField && !section->hasLongName) {
-            if (memcmp(section->name, name, size) == 0) return int32_t(i);
-        } else if (strcmp(section->Name(), name) == 0) {
-            return int32_t(i);
-        }
-    }
-    return -1;
-}
-
-SectionItem* SectionAt(const SContainer& list, int32_t index) {
-    return index >= 0 ? static_cast<SectionItem*>(list.items[index]) : nullptr;
+// The first section named `name` (encoded) in `list`, one of the stream's
+// two section lists, or null: the section a scan in list order finds.
+SectionItem* FindSection(INIStream& stream, const SContainer& list, const char* name) {
+    if (name == nullptr) return nullptr;
+    return SectionLookup::First(stream, list, name, strlen(name));
 }
 
 // Index of the first item named `key` in an unsorted item list, or -1.
@@ -91,6 +76,13 @@ int32_t FindItem(const PSContainer<INIItem>& list, const char* key) {
     return -1;
 }
 
+// Asks for the cache lines of an item's name and flags ahead of their use.
+void Prefetch(const INIItem* item) {
+    const char* bytes = reinterpret_cast<const char*>(item);
+    __builtin_prefetch(bytes);
+    __builtin_prefetch(bytes + sizeof(INIItem) - 1);
+}
+
 // Binary search in a sorted item index (sorted first when needed): the first
 // slot of the run of items named `key`, as the container's own lookup finds it.
 INIItem* FindInIndex(PSContainer<INIItem>& index, const char* key) {
@@ -101,6 +93,13 @@ INIItem* FindInIndex(PSContainer<INIItem>& index, const char* key) {
     uint32_t high = index.Count();
     while (low < high) {
         uint32_t middle = low + (high - low) / 2;
+        // The items are scattered over the heap: fetching both items the
+        // next step may compare while this one is compared overlaps the
+        // cache misses instead of taking them one after the other.
+        Prefetch(index.At(low + (middle - low) / 2));
+        if (middle + 1 < high) {
+            Prefetch(index.At(middle + 1 + (high - middle - 1) / 2));
+        }
         if (strcmp(index.At(middle)->Name(), key) < 0) {
             low = middle + 1;
         } else {
@@ -116,9 +115,9 @@ INIItem* FindInIndex(PSContainer<INIItem>& index, const char* key) {
 // The value text that a read of `key` in the current section sees, or null
 // (no section, no item, or an item without value text).
 const char* ReadSource(INIStream& stream, const char* key) {
-    EncodedName section(stream.currentSection);
+    // The lookup encodes the name as it compares, so the name goes as it is.
     const SContainer& list = stream.sectionIndex.count != 0 ? stream.sectionIndex : stream.sectionList;
-    SectionItem* s = SectionAt(list, FindSection(list, section.text));
+    SectionItem* s = FindSection(stream, list, stream.currentSection);
     if (s == nullptr || key == nullptr) {
         return nullptr;
     }
@@ -190,7 +189,7 @@ bool BeginsWithLowerHexPrefix(const char* text) {
 // end of the stream when `create` is set and it does not exist.
 SectionItem* SectionForChange(INIStream& stream, bool create) {
     EncodedName name(stream.currentSection);
-    SectionItem* s = SectionAt(stream.sectionList, FindSection(stream.sectionList, name.text));
+    SectionItem* s = FindSection(stream, stream.sectionList, name.text);
     if (s != nullptr || !create) {
         return s;
     }
@@ -202,8 +201,10 @@ SectionItem* SectionForChange(INIStream& stream, bool create) {
         delete s;
         return nullptr;
     }
+    SectionLookup::Appended(stream, stream.sectionList);
     if (stream.sectionIndex.count != 0) {
         stream.sectionIndex.Add(s);
+        SectionLookup::Appended(stream, stream.sectionIndex);
     }
     return s;
 }
@@ -584,9 +585,11 @@ void INIStream::DeleteSection(const char* name) {
         return;
     }
     EncodedName encoded(name);
-    int32_t index = FindSection(sectionList, encoded.text);
+    SectionItem* section = FindSection(*this, sectionList, encoded.text);
+    int32_t index = section != nullptr ? sectionList.IndexOfPointer(section) : -1;
     if (index >= 0) {
         DestroySectionAt(*this, uint32_t(index));
+        SectionLookup::Forget(*this);
     }
 }
 
@@ -599,6 +602,7 @@ void INIStream::DeleteSections(const char* prefix) {
     while (i < sectionList.count) {
         if (strncmp(static_cast<SectionItem*>(sectionList.items[i])->Name(), prefix, length) == 0) {
             DestroySectionAt(*this, i);
+            SectionLookup::Forget(*this);
         } else {
             ++i;
         }
@@ -669,7 +673,7 @@ INIItemIterator::INIItemIterator(const char* prefix_, const char* sectionName, I
       prefixLength(prefix != nullptr ? strlen(prefix) : 0), next(0) {
     if (sectionName != nullptr) {
         EncodedName name(sectionName);
-        section = SectionAt(stream->sectionList, FindSection(stream->sectionList, name.text));
+        section = FindSection(*stream, stream->sectionList, name.text);
     }
     PositionFrom(0);
 }

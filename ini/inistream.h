@@ -85,6 +85,10 @@ private:
     // points at it during a load and is null otherwise.
     struct LoadState;
     LoadState* load;
+    // The first section of the current load that got a value holding "@["
+    // (UINT32_MAX: none), so that the reference pass at the end of the load
+    // starts there instead of walking every value once more.
+    uint32_t referencesFrom;
 
     void FinishLoad(uint32_t firstNewSection);
     void ContinueLoad(FILE* file);
@@ -98,6 +102,20 @@ private:
     bool FollowInclude(const char* argument, size_t length);
     void ResolveFrom(uint32_t firstSection);
     // ---- end of reader state ----
+
+    // ---- Section lookup acceleration (ini/section_lookup.cpp) ----
+    // A hash of the stored section names, one table each for sectionList and
+    // sectionIndex, mapping a name to the first section of that name in the
+    // list's order: the section a linear scan of the list would find. Built
+    // on the first lookup in a list of more than a few sections, extended
+    // when a section is appended, and dropped whenever sections are loaded
+    // or removed; a table also notices a list whose array or count changed
+    // behind its back and then rebuilds. Null until the first such lookup.
+    // The lists themselves stay exactly as they are.
+    friend class SectionLookup;
+    struct SectionTables;
+    SectionTables* sectionTables;
+    // ---- end of section lookup ----
 
     INIStream(const INIStream&) = delete;
     INIStream& operator=(const INIStream&) = delete;

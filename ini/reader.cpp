@@ -8,14 +8,12 @@
 // query and no seek; its system calls are the reads of the stdio buffer.
 #include <new>
 #include <string.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#include <sys/stat.h>
-#endif
 
 #include "foundation/diagnostics.h"
 #include "foundation/strings.h"
 #include "ini/inistream.h"
+#include "ini/section_lookup.h"
+#include "platform/runtime.h"
 
 namespace {
 
@@ -30,16 +28,10 @@ const char kInclude[] = "#include";
 const size_t kIncludeLength = sizeof kInclude - 1;
 const char kUndefined[] = "Undefined";
 
-// Windows' text mode already turns each CR LF pair into LF and compares file
-// names without regard to case; elsewhere the reader drops the CR of a CR LF
-// pair itself, so that a file gives the same lines on every platform.
-#ifdef _WIN32
-const bool kDropCR = false;
-const bool kFoldNameCase = true;
-#else
-const bool kDropCR = true;
-const bool kFoldNameCase = false;
-#endif
+// Where text mode leaves the CR of a CR LF pair, the reader drops it itself,
+// so that a file gives the same lines on every platform.
+const bool kDropCR = kTextModeKeepsCR;
+const bool kFoldNameCase = kFileNamesFoldCase;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -50,6 +42,15 @@ char* SkipBlanks(char* p) {
         ++p;
     }
     return p;
+}
+
+// Whether the text from value to end holds "@[", the start of a reference.
+bool HoldsReference(const char* value, const char* end) {
+    const char* at = static_cast<const char*>(memchr(value, '@', size_t(end - value)));
+    while (at != nullptr && at + 1 < end && at[1] != '[') {
+        at = static_cast<const char*>(memchr(at + 1, '@', size_t(end - at - 1)));
+    }
+    return at != nullptr && at + 1 < end;
 }
 
 bool IsItemStart(char c) {
@@ -169,39 +170,6 @@ void AddKeptLine(SContainer& lines, const char* text, bool join) {
     }
 }
 
-// glibc grows its heap 128 KiB at a time, one brk call each: for a large file
-// that is a system call every thousand lines or so. While a file loads, the
-// heap grows in steps sized to the file instead (the model takes about four
-// times the file's bytes). The pad only reserves address space: no page is
-// touched before an object is put there. Other run-time libraries need no
-// such hint.
-class HeapGrowthHint {
-public:
-    explicit HeapGrowthHint(FILE* file) : set(false) {
-#if defined(__GLIBC__)
-        struct stat status;
-        if (fstat(fileno(file), &status) == 0 && status.st_size > off_t(kDefaultTopPad)) {
-            off_t pad = status.st_size < off_t(kMaxTopPad / 4) ? status.st_size * 4 : off_t(kMaxTopPad);
-            set = mallopt(M_TOP_PAD, int(pad)) != 0;
-        }
-#else
-        (void)file;
-#endif
-    }
-    ~HeapGrowthHint() {
-#if defined(__GLIBC__)
-        if (set) {
-            mallopt(M_TOP_PAD, int(kDefaultTopPad));
-        }
-#endif
-    }
-
-private:
-    static const long kDefaultTopPad = 128 * 1024;        // glibc's own default
-    static const long kMaxTopPad = 256L * 1024 * 1024;
-    bool set;
-};
-
 }  // namespace
 
 // What one load shares; see the declaration in the header.
@@ -223,7 +191,8 @@ struct INIStream::LoadState {
 // and, having an empty fileName, can never write to a cut name.
 INIStream::INIStream(const char* name, unsigned char readOnly_)
     : depth(0), sectionStack(0, 2), sectionList(0, 16), sectionIndex(SC_NODELETE, 16), opened(0),
-      readOnly(readOnly_), numberFormat(1), leadingLines(0, 16), trailingLines(0, 16), load(nullptr) {
+      readOnly(readOnly_), numberFormat(1), leadingLines(0, 16), trailingLines(0, 16), load(nullptr),
+      referencesFrom(UINT32_MAX), sectionTables(nullptr) {
     fileName[0] = 0;
     memcpy(currentSection, kUndefined, sizeof kUndefined);
     size_t length = name != nullptr ? strlen(name) : 0;
@@ -253,7 +222,8 @@ INIStream::INIStream(const char* name, unsigned char readOnly_)
 INIStream::INIStream(INIStream* parent, FILE* file)
     : depth((unsigned char)(parent->depth + 1)), sectionStack(0, 2), sectionList(0, 16),
       sectionIndex(SC_NODELETE, 16), opened(parent->opened), readOnly(parent->readOnly),
-      numberFormat(parent->numberFormat), leadingLines(0, 16), trailingLines(0, 16), load(parent->load) {
+      numberFormat(parent->numberFormat), leadingLines(0, 16), trailingLines(0, 16), load(parent->load),
+      referencesFrom(UINT32_MAX), sectionTables(nullptr) {
     memcpy(fileName, parent->fileName, sizeof fileName);
     memcpy(currentSection, kUndefined, sizeof kUndefined);
     Read(file);
@@ -267,6 +237,7 @@ INIStream::~INIStream() {
     if (depth == 0) {
         WriteBack();
     }
+    SectionLookup::Release(*this);
 }
 
 // ---- The load ----
@@ -291,7 +262,9 @@ void INIStream::Read(FILE* file) {
     }
     memcpy(currentSection, kUndefined, sizeof kUndefined);
     uint32_t first = sectionList.Count();
+    referencesFrom = UINT32_MAX;
     ParseLines(file);
+    SectionLookup::Forget(*this);
     if (depth == 0) {
         fclose(file);
     }
@@ -303,12 +276,15 @@ void INIStream::Read(FILE* file) {
 // new sections as a load would.
 void INIStream::ContinueLoad(FILE* file) {
     uint32_t first = sectionList.Count();
+    referencesFrom = UINT32_MAX;
     ParseLines(file);
+    SectionLookup::Forget(*this);
     FinishLoad(first);
 }
 
 // The end of a load of a read-only stream: the section index, then the
-// references of the sections read by this load.
+// references of the sections read by this load. Sections before the first
+// one that got a value with "@[" hold nothing the pass would change.
 void INIStream::FinishLoad(uint32_t firstNewSection) {
     if (!readOnly) {
         return;
@@ -318,8 +294,11 @@ void INIStream::FinishLoad(uint32_t firstNewSection) {
         for (uint32_t i = 0; i < sectionList.Count(); ++i) {
             sectionIndex.Add(sectionList.At(i));
         }
+        SectionLookup::Forget(*this);
     }
-    ResolveFrom(firstNewSection);
+    if (referencesFrom != UINT32_MAX) {
+        ResolveFrom(referencesFrom > firstNewSection ? referencesFrom : firstNewSection);
+    }
 }
 
 char* INIStream::ReadLine(FILE* file, int n, char* buffer) {
@@ -519,6 +498,9 @@ void INIStream::TakeItem(FILE* file, char* buffer, char* p, char* equals, int le
     }
     if (readOnly) {
         section->itemIndex.Add(item);
+        if (referencesFrom == UINT32_MAX && HoldsReference(value, end)) {
+            referencesFrom = sectionList.Count() - 1;
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "foundation/diagnostics.h"
 #include "foundation/strings.h"
 #include "ini/inistream.h"
+#include "ini/section_lookup.h"
 
 namespace {
 
@@ -32,33 +33,6 @@ public:
     size_t used;
     bool overflow;
 };
-
-// The encoded form of a byte of a section name written in a value.
-char Encoded(char c) {
-    return c == '[' ? '\x10' : c == ']' ? '\x11' : c;
-}
-
-// Whether a stored section name equals the `length` bytes of `raw` once
-// they are encoded.
-bool SectionNameIs(const char* stored, const char* raw, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        if (stored[i] != Encoded(raw[i])) {
-            return false;
-        }
-    }
-    return stored[length] == 0;
-}
-
-// The first section of that name in the list, or null.
-SectionItem* FindSection(const SContainer& list, const char* raw, size_t length) {
-    for (uint32_t i = 0; i < list.Count(); ++i) {
-        SectionItem* section = static_cast<SectionItem*>(list.At(i));
-        if (SectionNameIs(section->Name(), raw, length)) {
-            return section;
-        }
-    }
-    return nullptr;
-}
 
 // The first item of that name (the `length` bytes of `name`) in file order.
 INIItem* FindItem(const SectionItem* section, const char* name, size_t length) {
@@ -94,7 +68,7 @@ private:
 // Resolves the references of one value into `out`; `first` is the value's
 // first "@[". Returns false, after the report, when the value is to stay as
 // loaded.
-bool ResolveValue(const INIStream& stream, const SContainer& sections, SectionItem* home, INIItem* item,
+bool ResolveValue(INIStream& stream, const SContainer& sections, SectionItem* home, INIItem* item,
                   const char* src, const char* first, Output& out) {
     const bool report = INIDiagnostics != 0;
     const char* copy = src;
@@ -125,7 +99,7 @@ bool ResolveValue(const INIStream& stream, const SContainer& sections, SectionIt
             copy = scan = s + 2;
             continue;
         }
-        SectionItem* target = s == close ? home : FindSection(sections, s, size_t(close - s));
+        SectionItem* target = s == close ? home : SectionLookup::First(stream, sections, s, size_t(close - s));
         if (target == nullptr) {
             if (report) {
                 RunCopy wanted(s, size_t(close - s));
