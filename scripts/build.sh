@@ -8,7 +8,7 @@ ROOT=${KIT_BUILD_ROOT:-build}   # where the build folders go
 
 configure_and_build() {
   local name="$1"; shift
-  cmake -S . -B "$ROOT/$name" -G Ninja "$@" >/dev/null
+  cmake --no-warn-unused-cli -S . -B "$ROOT/$name" -G Ninja "$@" >/dev/null
   cmake --build "$ROOT/$name" -j "$JOBS"
 }
 
