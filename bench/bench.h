@@ -89,6 +89,9 @@ bool RunIniMethod(const WorkArgs& args, WorkResult* result);
 // Seconds of a monotonic clock.
 double NowSeconds();
 
+// Size in bytes of a file, 0 when it cannot be opened.
+uint64_t FileBytes(const std::string& path);
+
 // Times one operation on the wall clock and in CPU time: started when
 // constructed, Stop writes both into the result.
 class Stopwatch {

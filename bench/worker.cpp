@@ -30,6 +30,17 @@ double CpuSeconds()
 
 Stopwatch::Stopwatch() : wall(NowSeconds()), cpu(CpuSeconds()) {}
 
+uint64_t FileBytes(const std::string& path)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return 0;
+    fseek(f, 0, SEEK_END);
+    uint64_t bytes = (uint64_t)ftell(f);
+    fclose(f);
+    return bytes;
+}
+
 void Stopwatch::Stop(WorkResult* result) const
 {
     result->seconds = NowSeconds() - wall;

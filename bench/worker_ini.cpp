@@ -112,12 +112,7 @@ bool Write(const WorkArgs& args, WorkResult* r)
     Stopwatch watch;
     stream->WriteBack();
     watch.Stop(r);
-    f = fopen(args.out.c_str(), "rb");
-    if (f) {
-        fseek(f, 0, SEEK_END);
-        r->outBytes = (uint64_t)ftell(f);
-        fclose(f);
-    }
+    r->outBytes = FileBytes(args.out);
     return true;
 }
 

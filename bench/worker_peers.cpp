@@ -149,12 +149,7 @@ bool SimpleIniWrite(const WorkArgs& args, WorkResult* r)
         r->error = "SimpleIni cannot save " + args.out;
         return false;
     }
-    FILE* f = fopen(args.out.c_str(), "rb");
-    if (f) {
-        fseek(f, 0, SEEK_END);
-        r->outBytes = (uint64_t)ftell(f);
-        fclose(f);
-    }
+    r->outBytes = FileBytes(args.out);
     return true;
 }
 
