@@ -105,8 +105,10 @@ void Persist() {
 
 bool IsRoot(HKEY key) { return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER; }
 
-// The key behind a handle, with the handle's root, path and rights.
+// The key behind a handle, with the handle's root, path and rights. Loads
+// the registry first, as every call that takes a key does.
 LSTATUS Resolve(HKEY hKey, kit_host::RegKey** key, KeyHandle* where) {
+    EnsureLoaded();
     RegistryState& state = State();
     if (IsRoot(hKey)) {
         where->root = hKey;
@@ -148,7 +150,6 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
     if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     if (InjectedFailure("RegOpenKeyExA", &result)) return result;
-    EnsureLoaded();
     kit_host::RegKey* key;
     KeyHandle where;
     result = Resolve(hKey, &key, &where);
@@ -173,7 +174,6 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
     if (phkResult == nullptr || lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     if (InjectedFailure("RegCreateKeyExA", &result)) return result;
-    EnsureLoaded();
     kit_host::RegKey* key;
     KeyHandle where;
     result = Resolve(hKey, &key, &where);
@@ -208,7 +208,6 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
     LSTATUS result;
     if (InjectedFailure("RegQueryValueExA", &result)) return result;
     if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
-    EnsureLoaded();
     kit_host::RegKey* key;
     KeyHandle where;
     result = Resolve(hKey, &key, &where);
@@ -237,7 +236,6 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWO
     LSTATUS result;
     if (InjectedFailure("RegSetValueExA", &result)) return result;
     if (lpData == nullptr && cbData > 0) return ERROR_INVALID_PARAMETER;
-    EnsureLoaded();
     kit_host::RegKey* key;
     KeyHandle where;
     result = Resolve(hKey, &key, &where);
@@ -251,7 +249,6 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWO
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     LSTATUS result;
     if (InjectedFailure("RegDeleteValueA", &result)) return result;
-    EnsureLoaded();
     kit_host::RegKey* key;
     KeyHandle where;
     result = Resolve(hKey, &key, &where);
