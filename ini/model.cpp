@@ -40,6 +40,16 @@ void SetPointerIn(char* field, char* pointer) {
 
 const char kNoName[] = "";
 
+// The name a name field stands for: the field itself, or the heap copy whose
+// pointer it holds (the empty name when that copy could not be made).
+const char* NameIn(const char* field, unsigned char hasLongName) {
+    if (!hasLongName) {
+        return field;
+    }
+    const char* longName = PointerIn(field);
+    return longName != nullptr ? longName : kNoName;
+}
+
 }  // namespace
 
 void EncodeSectionName(char* dest, const char* name) {
@@ -111,11 +121,7 @@ void INIItem::SetValue(const char* text) {
 }
 
 const char* INIItem::Name() const {
-    if (!hasLongName) {
-        return name;
-    }
-    const char* longName = PointerIn(name);
-    return longName != nullptr ? longName : kNoName;
+    return NameIn(name, hasLongName);
 }
 
 int INIItem::IsEqual(const BaseObject* other) const {
@@ -153,11 +159,7 @@ SectionItem::~SectionItem() {
 }
 
 const char* SectionItem::Name() const {
-    if (!hasLongName) {
-        return name;
-    }
-    const char* longName = PointerIn(name);
-    return longName != nullptr ? longName : kNoName;
+    return NameIn(name, hasLongName);
 }
 
 int SectionItem::IsEqual(const BaseObject* other) const {
